@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the station, makes a sample station folder when there is none, and
+# runs the station on it: loads its settings, shows them and saves them back.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+build=${BUILD_DIR:-$root/build}
+BUILD_DIR=$build "$root/scripts/build.sh"
+folder=${STATION_DIR:-$root/sample}
+if [ ! -f "$folder/REVODEDE.ini" ]; then
+  "$build/kvstation-cli" init "$folder"
+fi
+"$build/kvstation-cli" --dir "$folder" settings

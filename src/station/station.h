@@ -1,0 +1,71 @@
+// The station: everything both front ends drive. One instance per program run.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "config/settings_keys.h"
+#include "config/settings_text.h"
+#include "flash/flash_parts_list.h"
+#include "platform/instance_lock.h"
+#include "run/global_state.h"
+#include "run/port_status.h"
+#include "station/control_state.h"
+#include "station/station_ui.h"
+
+namespace kv {
+
+inline constexpr char kSettingsFileName[] = "REVODEDE.ini";
+inline constexpr char kInstanceLockName[] = "KVMP";
+inline constexpr int kGodModeOn = 7;
+
+class Station {
+public:
+    explicit Station(StationUi& ui);
+
+    // Program start up to the loaded settings: the single-instance lock, then
+    // the settings file. False when the station refuses to start (a message has
+    // been shown unless a second instance was refused, which ends silently).
+    bool Start();
+    bool refusedAsSecondInstance() const { return secondInstance_; }
+
+    // The load sequence of a settings file; false when the start must end.
+    bool LoadSettingsFile(const std::string& path);
+    // Resolves the name in the station folder and writes the saved keys; the
+    // caller has run ControlsToSettings. False when nothing was written.
+    bool SaveSettingsFile(const std::string& name);
+    // What the station does when it closes: controls to settings, the exit
+    // saves of the settings file and the yield counters.
+    void Close();
+
+    // The yield counters in `LogDir` + "ZOVID.log".
+    void LoadYieldCounters();
+    bool SaveYieldCounters();
+
+    // Every setting as held, "[section]" and "key=value" lines in save order.
+    std::string DescribeSettings() const;
+
+    StationUi& ui() { return ui_; }
+    config::Settings settings;
+    config::SettingsText settingsText;
+    ControlState controls;
+    FlashPartsList flashParts;
+    AP_GOLBAL ap;
+    PortRecord ports[kMaxPorts];
+    PortView views[kMaxPorts];
+    std::string currentSettingsFile;
+    std::string logFolder;  // with a trailing separator
+    std::string crcLabel;
+    bool settingsLockOpen = true;
+    int godModeState = 0;  // kGodModeOn once the three hot keys came in order
+
+private:
+    StationUi& ui_;
+    std::unique_ptr<platform::InstanceLock> instanceLock_;
+    bool secondInstance_ = false;
+};
+
+// "CRC32: %X" of the bytes of the file as stored; empty when it cannot be read.
+std::string SettingsCrcLabel(const std::string& path);
+
+}  // namespace kv

@@ -1,0 +1,21 @@
+#include "station/station_ui.h"
+
+namespace kv {
+
+MessageAnswer SilentUi::ShowMessage(const std::string& text, const std::string& caption,
+                                    MessageIcon icon, MessageButtons buttons) {
+    lastText = text;
+    lastCaption = caption;
+    lastIcon = icon;
+    ++messageCount;
+    switch (buttons) {
+        case MessageButtons::OkCancel:
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::YesNo:
+            return MessageAnswer::Yes;
+    }
+    return MessageAnswer::Ok;
+}
+
+}  // namespace kv

@@ -1,0 +1,43 @@
+// The single interface from the station core to a front end. The desktop window
+// shows these as dialogs and widgets; the command-line station prints them and
+// answers from its options or standard input.
+#pragma once
+
+#include <string>
+
+namespace kv {
+
+enum class MessageIcon { None, Error, Warning, Information, Confirmation };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+class StationUi {
+public:
+    virtual ~StationUi() = default;
+
+    // A modal message box with the station's exact text, caption and icon.
+    virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                      MessageIcon icon,
+                                      MessageButtons buttons = MessageButtons::Ok) = 0;
+
+    // The read-only name of the loaded settings file (`INIFileEdit`).
+    virtual void ShowSettingsFileName(const std::string& /*name*/) {}
+    // The settings file's checksum label (`CRC32Label`), empty when hidden.
+    virtual void ShowCrcLabel(const std::string& /*text*/) {}
+    // The "Pass/Total" field.
+    virtual void ShowYieldText(const std::string& /*text*/) {}
+};
+
+// A front end that shows nothing and answers every question with its default;
+// for tests and for embedding the core.
+class SilentUi : public StationUi {
+public:
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                              MessageIcon icon, MessageButtons buttons) override;
+    std::string lastText;
+    std::string lastCaption;
+    MessageIcon lastIcon = MessageIcon::None;
+    int messageCount = 0;
+};
+
+}  // namespace kv
