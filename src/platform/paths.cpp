@@ -31,33 +31,42 @@ std::string DefaultLockFolder() {
 }
 
 // One configurable value: computed from its default on first read, replaced by
-// a setter. Replaced strings are kept (a few bytes per change).
+// a setter. Every value stays linked behind its successor (a few bytes per
+// change), so references to earlier values never dangle.
 class Setting {
   public:
     explicit Setting(std::string (*makeDefault)()) : makeDefault_(makeDefault) {}
 
     const std::string& Get() {
-        const std::string* value = value_.load(std::memory_order_acquire);
+        const Value* value = latest_.load(std::memory_order_acquire);
         if (value != nullptr) {
-            return *value;
+            return value->text;
         }
-        const std::string* fresh = new std::string(makeDefault_());
-        if (value_.compare_exchange_strong(value, fresh, std::memory_order_acq_rel)) {
-            return *fresh;
+        const Value* fresh = new Value{makeDefault_(), nullptr};
+        if (latest_.compare_exchange_strong(value, fresh, std::memory_order_acq_rel)) {
+            return fresh->text;
         }
-        delete fresh;  // another thread published first; `value` holds its string
-        return *value;
+        delete fresh;  // another thread published first; `value` holds its value
+        return value->text;
     }
 
     // An empty value returns to the default.
     void Set(const std::string& text) {
-        value_.store(new std::string(text.empty() ? makeDefault_() : text),
-                     std::memory_order_release);
+        auto* fresh = new Value{text.empty() ? makeDefault_() : text, nullptr};
+        const Value* previous = latest_.load(std::memory_order_acquire);
+        do {
+            fresh->previous = previous;
+        } while (!latest_.compare_exchange_weak(previous, fresh, std::memory_order_acq_rel));
     }
 
   private:
+    struct Value {
+        std::string text;
+        const Value* previous;
+    };
+
     std::string (*makeDefault_)();
-    std::atomic<const std::string*> value_{nullptr};
+    std::atomic<const Value*> latest_{nullptr};
 };
 
 Setting& StationFolderSetting() {
