@@ -12,7 +12,8 @@ namespace {
 std::string WithCrLf(std::string_view text) {
     std::string out;
     for (char c : text) {
-        if (c == '\n') out.push_back('\r');
+        if (c == '\n')
+            out.push_back('\r');
         out.push_back(c);
     }
     return out;
@@ -104,8 +105,12 @@ constexpr std::string_view kSettings =
 
 }  // namespace
 
-std::string SampleFlashList() { return WithCrLf(kFlashList); }
-std::string SampleSettings() { return WithCrLf(kSettings); }
+std::string SampleFlashList() {
+    return WithCrLf(kFlashList);
+}
+std::string SampleSettings() {
+    return WithCrLf(kSettings);
+}
 
 bool WriteSampleStation(const std::string& folder, const SampleOptions& options,
                         std::string& error) {

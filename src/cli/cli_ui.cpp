@@ -8,7 +8,8 @@ MessageAnswer CliUi::ShowMessage(const std::string& text, const std::string& cap
                                  MessageIcon /*icon*/, MessageButtons buttons) {
     ++messageCount_;
     std::string body = text;
-    while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
+    while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
+        body.pop_back();
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), body.c_str());
     std::fflush(stderr);
     // Nobody answers a message box on the command line: the default button counts.

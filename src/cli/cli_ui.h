@@ -7,12 +7,12 @@
 namespace kv::cli {
 
 class CliUi : public StationUi {
-public:
-    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageIcon icon, MessageButtons buttons) override;
+  public:
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                              MessageButtons buttons) override;
     int messageCount() const { return messageCount_; }
 
-private:
+  private:
     int messageCount_ = 0;
 };
 

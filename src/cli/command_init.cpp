@@ -29,7 +29,8 @@ int RunInit(const CommandLine& line) {
             return kExitRefusedAction;
         }
     }
-    if (folder.empty()) folder = line.stationFolder;
+    if (folder.empty())
+        folder = line.stationFolder;
     if (folder.empty()) {
         std::fprintf(stderr, "init: name the folder to write\n");
         return kExitRefusedAction;

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     using namespace kv::cli;
     CommandLine line;
     for (int i = 0; i < argc; ++i) {
-        if (i > 0) line.whole += ' ';
+        if (i > 0)
+            line.whole += ' ';
         line.whole += argv[i];
     }
     int i = 1;
@@ -43,12 +44,14 @@ int main(int argc, char** argv) {
             line.command = arg;
         }
     }
-    for (; i < argc; ++i) line.args.emplace_back(argv[i]);
+    for (; i < argc; ++i)
+        line.args.emplace_back(argv[i]);
     if (line.command.empty()) {
         PrintUsage();
         return kExitRefusedAction;
     }
-    if (line.command == "init") return RunInit(line);
+    if (line.command == "init")
+        return RunInit(line);
 
     // Every other command runs in the station folder: relative names of the
     // station (the debug log, dumps) land there.
@@ -63,7 +66,8 @@ int main(int argc, char** argv) {
     }
     kv::platform::SetStationFolder(std::filesystem::current_path(ec).string());
 
-    if (line.command == "settings") return RunSettings(line);
+    if (line.command == "settings")
+        return RunSettings(line);
     std::fprintf(stderr, "unknown command '%s'\n", line.command.c_str());
     PrintUsage();
     return kExitRefusedAction;

@@ -173,8 +173,9 @@ struct ProcessSettings {
     std::uint8_t UsbLedP14 = 0;
     std::uint16_t DirtyDepth = 0;
     std::uint8_t LedInterleave = 0;  // (LEDControl << 4) | InterleaveWay
-    std::uint8_t SecurityFlags = 0;  // (EnWriteProtect << 7) | (EnSecurityErase * 64) | SEStartLatency
-    std::uint8_t OneDramFlag = 0;    // cleared when "EnLaterSkipEccFail" is read
+    std::uint8_t SecurityFlags =
+        0;  // (EnWriteProtect << 7) | (EnSecurityErase * 64) | SEStartLatency
+    std::uint8_t OneDramFlag = 0;  // cleared when "EnLaterSkipEccFail" is read
     // "IdentiyData%3.3d": "Z" or "X" and four hexadecimal digits each.
     char IdentifyData[kIdentifyEntryCount][6] = {};
     // "SerialNum%2.2d" of [ReMP], positions 1..50 at indexes 0..49.

@@ -11,7 +11,7 @@ namespace {
 
 // Reads the keys of one section with the kinds of the key tables.
 class SectionReader {
-public:
+  public:
     SectionReader(SettingsText& text, const char* section) : text_(text), section_(section) {}
 
     std::uint8_t Byte(const char* key, int def) {
@@ -31,7 +31,7 @@ public:
         text_.ReadIniString(section_, key, def, N, dest);
     }
 
-private:
+  private:
     SettingsText& text_;
     const char* section_;
 };
@@ -40,7 +40,7 @@ private:
 // "key=value" lines after a "[section]" line; remembers the first write that
 // did not fit the image.
 class SectionWriter {
-public:
+  public:
     SectionWriter(SettingsText& text, const char* section, bool& ok)
         : text_(&text), section_(section), ok_(ok) {}
     SectionWriter(std::string& listing, const char* section, bool& ok)
@@ -59,7 +59,7 @@ public:
         Put(key, std::string_view(value, strnlen(value, N)));
     }
 
-private:
+  private:
     void Put(const char* key, std::string_view value) {
         if (listing_ != nullptr) {
             listing_->append(key).append("=").append(value).append("\n");
@@ -79,9 +79,11 @@ void ZeroUnlessDecimal(char (&text)[N]) {
     const std::size_t length = strnlen(text, N);
     bool digitsOnly = true;
     for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9') digitsOnly = false;
+        if (text[i] < '0' || text[i] > '9')
+            digitsOnly = false;
     }
-    if (!digitsOnly) std::memset(text, '0', length);
+    if (!digitsOnly)
+        std::memset(text, '0', length);
 }
 
 void ReadSetting(SettingsText& text, Settings& s) {
@@ -153,7 +155,8 @@ void ReadTestItems(SettingsText& text, Settings& s) {
     b.CheckRDTMode = r.Byte("CheckRDTMode", 0);
     b.EnCheckSnLength = r.Byte("EnCheckSnLength", 0);
     b.CheckSnLengthValue = r.Byte("CheckSnLengthValue", 12);
-    if (b.CheckSnLengthValue > 20) b.CheckSnLengthValue = 20;
+    if (b.CheckSnLengthValue > 20)
+        b.CheckSnLengthValue = 20;
     b.CheckPPIDLengthValue = r.Byte("CheckPPIDLengthValue", 23);
     b.SataLBA48 = r.Byte("SataLBA48", 1);
 }
@@ -167,7 +170,8 @@ void ReadDeviceSetting(SettingsText& text, Settings& s) {
     r.Text("ModelNum", "Korvane KVR5XX SSD", b.ModelNum);
     b.SNAutoInc = r.Byte("SNAutoInc", 0);
     b.SNDecimal = r.Byte("SNDecimal", 0);
-    if (b.SNDecimal != 0) ZeroUnlessDecimal(b.SerialNum);
+    if (b.SNDecimal != 0)
+        ZeroUnlessDecimal(b.SerialNum);
     b.SNMinLength = r.Byte("SNMinLength", 12);
     b.SNErrReuse = r.Byte("SNErrReuse", 0);
     b.EncryptionEnable = r.Byte("EncryptionEnable", 0);
@@ -178,8 +182,10 @@ void ReadDeviceSetting(SettingsText& text, Settings& s) {
     r.Text("UID", "000000000", b.UID);
     b.UIDAutoInc = r.Byte("UIDAutoInc", 0);
     b.UIDDecimal = r.Byte("UIDDecimal", 0);
-    if (b.UIDDecimal != 0) ZeroUnlessDecimal(b.UID);
-    for (auto& entry : p.IdentifyData) std::snprintf(entry, sizeof entry, "%s", "XXXXX");
+    if (b.UIDDecimal != 0)
+        ZeroUnlessDecimal(b.UID);
+    for (auto& entry : p.IdentifyData)
+        std::snprintf(entry, sizeof entry, "%s", "XXXXX");
     if (b.EnCustomizeIdentify != 0) {
         for (int i = 0; i < kIdentifyEntryCount; ++i) {
             char key[24];
@@ -188,7 +194,8 @@ void ReadDeviceSetting(SettingsText& text, Settings& s) {
         }
     }
     b.LimitSATASpeed = r.Byte("LimitSATASpeed", 0);
-    if (b.LimitSATASpeed > 3) b.LimitSATASpeed = 0;
+    if (b.LimitSATASpeed > 3)
+        b.LimitSATASpeed = 0;
 }
 
 void ReadFlashSetting(SettingsText& text, Settings& s) {
@@ -292,8 +299,10 @@ void ReadRdSetting(SettingsText& text, Settings& s) {
 void ReadReMP(SettingsText& text, Settings& s) {
     SectionReader r(text, "ReMP");
     s.block.EnReMPSN = r.Byte("EnReMPSN", 0);
-    for (auto& serial : s.process.ReMPSerial) std::snprintf(serial, sizeof serial, "%s", "N/A");
-    if (s.block.EnReMPSN == 0) return;
+    for (auto& serial : s.process.ReMPSerial)
+        std::snprintf(serial, sizeof serial, "%s", "N/A");
+    if (s.block.EnReMPSN == 0)
+        return;
     for (int i = 0; i < kReMPSerialCount; ++i) {
         char key[16];
         std::snprintf(key, sizeof key, "SerialNum%2.2d", i + 1);
@@ -330,7 +339,8 @@ void WriteSetting(SectionWriter& w, const Settings& s) {
         w.Unsigned("SupportCustIniFilePath", b.SupportCustIniFilePath);
         w.Text("CustIniFilePath", b.CustIniFilePath);
     }
-    if (!w.describing()) return;
+    if (!w.describing())
+        return;
     const ProcessSettings& p = s.process;
     w.Unsigned("ShowTitle", b.ShowTitle);
     w.Unsigned("EnDumpFreeBlockInfo", b.EnDumpFreeBlockInfo);
@@ -372,16 +382,19 @@ void WriteTestItems(SectionWriter& w, const Settings& s) {
     w.Unsigned("DiskFormat", b.DiskFormat);
     w.Text("DiskLabel", b.DiskLabel);
     const bool all = w.describing();
-    if (all || item[kCopyImage] != 0) w.Text("CopyImagePath", b.CopyImagePath);
+    if (all || item[kCopyImage] != 0)
+        w.Text("CopyImagePath", b.CopyImagePath);
     if (all || item[kCheckTemperature] != 0) {
         w.Unsigned("EnCheckTemperature", item[kCheckTemperature]);
         w.Unsigned("CheckMaxTemperatureValue", b.CheckMaxTemperatureValue);
     }
-    if (all || b.EnReadRDTLog != 0) w.Unsigned("EnReadRDTLog", b.EnReadRDTLog);
+    if (all || b.EnReadRDTLog != 0)
+        w.Unsigned("EnReadRDTLog", b.EnReadRDTLog);
     w.Unsigned("EnCheckRDT", b.EnCheckRDT);
     w.Unsigned("CheckRDTMode", b.CheckRDTMode);
     w.Unsigned("SataLBA48", b.SataLBA48);
-    if (!all) return;
+    if (!all)
+        return;
     w.Unsigned("EnFlashModule", item[kFlashModuleTest]);
     w.Unsigned("EnUpload", item[kUpload]);
     w.Unsigned("EnCheckTablesErase", b.EnCheckTablesErase);
@@ -402,7 +415,8 @@ void WriteDeviceSetting(SectionWriter& w, const Settings& s, bool machineFileRea
     w.Unsigned("SNDecimal", b.SNDecimal);
     w.Unsigned("SNMinLength", b.SNMinLength);
     w.Unsigned("SNErrReuse", b.SNErrReuse);
-    if (all || b.IDE_UDMA5 != 0) w.Unsigned("IDE_UDMA5", b.IDE_UDMA5);
+    if (all || b.IDE_UDMA5 != 0)
+        w.Unsigned("IDE_UDMA5", b.IDE_UDMA5);
     if (all || (b.EncryptionEnable != 0 && !machineFileReadable)) {
         w.Text("EncryptionString", b.EncryptionString);
     }
@@ -417,14 +431,16 @@ void WriteDeviceSetting(SectionWriter& w, const Settings& s, bool machineFileRea
             w.Text(key, s.process.IdentifyData[i]);
         }
     }
-    if (!all) return;
+    if (!all)
+        return;
     w.Unsigned("EncryptionEnable", b.EncryptionEnable);
     w.Unsigned("LimitSATASpeed", b.LimitSATASpeed);
 }
 
 void WriteFlashSetting(SectionWriter& w, const Settings& s) {
     const SettingsBlock& b = s.block;
-    if (w.describing() || b.ExtFlashFile[0] != '\0') w.Text("ExtFlashFile", b.ExtFlashFile);
+    if (w.describing() || b.ExtFlashFile[0] != '\0')
+        w.Text("ExtFlashFile", b.ExtFlashFile);
     w.Unsigned("Capacity", b.Capacity);
     w.Text("FlashUniName", b.FlashUniName);
     w.Unsigned("Channel", b.Channel);
@@ -474,7 +490,8 @@ void WriteFwSetting(SectionWriter& w, const Settings& s) {
     WriteTimingBytes(w, "ONFITMC", b.ONFITMC);
     WriteTimingBytes(w, "AsynTMC", b.AsynTMC);
     w.Unsigned("DriverSetting", b.DriverSetting);
-    if (!w.describing()) return;
+    if (!w.describing())
+        return;
     w.Unsigned("WearLevelFrequency", b.WearLevelFrequency);
     w.Unsigned("UsbRemovable", s.process.UsbRemovable);
     w.Unsigned("UsbLedP14", s.process.UsbLedP14);
@@ -495,7 +512,9 @@ void WriteFwSetting(SectionWriter& w, const Settings& s) {
 }
 
 // Only the table file names are ever saved, and only with the RD page shown.
-bool SavesRdSetting(const Settings& s) { return s.block.EnableGetPutTable != 0; }
+bool SavesRdSetting(const Settings& s) {
+    return s.block.EnableGetPutTable != 0;
+}
 
 void WriteRdSetting(SectionWriter& w, const Settings& s) {
     const SettingsBlock& b = s.block;
@@ -503,7 +522,8 @@ void WriteRdSetting(SectionWriter& w, const Settings& s) {
     w.Text("TableOut", b.TableOut);
     w.Text("LaterTableIn", b.LaterTableIn);
     w.Text("LaterTableOut", b.LaterTableOut);
-    if (!w.describing()) return;
+    if (!w.describing())
+        return;
     w.Unsigned("EnableGetPutTable", b.EnableGetPutTable);
     w.Unsigned("DumpDebugFile", s.process.DumpDebugFile);
     w.Unsigned("EnBatchMode", s.process.EnBatchMode);
@@ -537,15 +557,20 @@ void DescribeSmart(SectionWriter& w, const Settings& s) {
 }  // namespace
 
 std::int32_t TimeOutMinutesToMs(std::int32_t minutes) {
-    if (minutes == 0) return 300000;
+    if (minutes == 0)
+        return 300000;
     // Held in 32 bits: a value too large for milliseconds is held at the limit.
     const std::int64_t ms = static_cast<std::int64_t>(minutes) * 60000;
-    if (ms > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (ms < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    if (ms > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (ms < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(ms);
 }
 
-std::int32_t TimeOutMsToMinutes(std::int32_t ms) { return ms / 60000; }
+std::int32_t TimeOutMsToMinutes(std::int32_t ms) {
+    return ms / 60000;
+}
 
 void ReadSettingsKeys(SettingsText& text, Settings& settings) {
     ReadSetting(text, settings);

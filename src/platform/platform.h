@@ -33,11 +33,37 @@ class Clock {
     virtual bool SleepMs(std::int64_t ms, const std::atomic<bool>* cancel = nullptr) = 0;
 };
 
+// An open device path; closed when destroyed.
+class DeviceHandle {
+  public:
+    virtual ~DeviceHandle() = default;
+};
+
+// One SCSI pass-through request, as the transport fills it for every call.
+struct PassThroughRequest {
+    std::uint8_t cdb[16] = {};
+    std::uint8_t cdbLength = 0;  // 10, 12 or 16
+    bool dataIn = false;         // true for reads; false for writes and non-data commands
+    void* buffer = nullptr;      // the caller's data, moved without a copy
+    std::uint32_t length = 0;    // byte count of the data phase
+    std::uint32_t timeoutSeconds = 0;
+};
+
+struct PassThroughResult {
+    bool callOk = false;            // the request was carried out by the driver
+    std::uint32_t lastError = 0;    // the platform's error value read right after the call
+    std::uint8_t scsiStatus = 0;    // SCSI status of the completed request (0 = GOOD)
+    std::uint32_t transferred = 0;  // byte count reported back
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
 
     virtual Clock& clock() = 0;
+    // The clock a port's waits run on; the same clock unless a backend keeps one
+    // per port (the virtual fixture does, so that each port's time runs apart).
+    virtual Clock& portClock(int /*portIndex*/) { return clock(); }
     virtual LocalTime Now() = 0;
 
     // The debugger channel: a line for an attached debugger or system log.
@@ -47,6 +73,18 @@ class Platform {
     virtual std::string ExecutableFolder() = 0;
     // True when the folder lies on a network file system.
     virtual bool IsOnNetworkDrive(const std::string& folder) = 0;
+
+    // Opens a device path for one pass-through request; nullptr with
+    // `lastError` set when it cannot be opened.
+    virtual std::unique_ptr<DeviceHandle> OpenDevice(const std::string& /*path*/,
+                                                     std::uint32_t& lastError) {
+        lastError = 2;  // no such device
+        return nullptr;
+    }
+    virtual PassThroughResult PassThrough(DeviceHandle& /*device*/,
+                                          PassThroughRequest& /*request*/) {
+        return PassThroughResult{};
+    }
 
     // Keyboard state for bar-code scanners that type in the wrong case.
     virtual bool IsCapsLockOn() = 0;

@@ -89,7 +89,7 @@ struct AP_GOLBAL {
 // Per port and failure code, a copy of the first 2,048 bytes of the worker's
 // buffer at the moment the item failed. Allocated once, freed at shutdown.
 class PortErrorBuffer {
-public:
+  public:
     PortErrorBuffer()
         : data_(new std::uint8_t[kMaxPorts * kFailCodeCount * kPortErrorSlotSize]()) {}
     std::uint8_t* Slot(int port, int failCode) {
@@ -101,7 +101,7 @@ public:
         return const_cast<PortErrorBuffer*>(this)->Slot(port, failCode);
     }
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> data_;
 };
 

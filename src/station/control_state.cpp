@@ -9,13 +9,15 @@ namespace {
 
 int IndexOfValue(const std::vector<int>& entries, int value) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i] == value) return static_cast<int>(i);
+        if (entries[i] == value)
+            return static_cast<int>(i);
     }
     return 0;  // no equal entry: the first one shows
 }
 
 int ValueAt(const std::vector<int>& entries, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) return entries.front();
+    if (index < 0 || static_cast<std::size_t>(index) >= entries.size())
+        return entries.front();
     return entries[static_cast<std::size_t>(index)];
 }
 
@@ -43,9 +45,12 @@ void SettingsToControls(const config::Settings& settings, bool godMode, ControlS
 
     // Each later choice wins over the earlier ones.
     controls.preformat = PreformatChoice::FactoryNewBB;
-    if (b.EnEarlyBad != 0) controls.preformat = PreformatChoice::FactoryDefaultBB;
-    if (b.EnEraseReBuildBad != 0) controls.preformat = PreformatChoice::EraseSearch;
-    if (b.EnCheckRDT != 0) controls.preformat = PreformatChoice::InheritBBEC;
+    if (b.EnEarlyBad != 0)
+        controls.preformat = PreformatChoice::FactoryDefaultBB;
+    if (b.EnEraseReBuildBad != 0)
+        controls.preformat = PreformatChoice::EraseSearch;
+    if (b.EnCheckRDT != 0)
+        controls.preformat = PreformatChoice::InheritBBEC;
     controls.skipEraseGoodBlock = b.EnSkipEraseGood != 0;
     controls.keepPreviousEraseCount = b.EnKeepEraseCount != 0;
 
@@ -80,7 +85,8 @@ void ControlsToSettings(const ControlState& controls, config::Settings& settings
 
     std::uint8_t mask = 0;
     for (int bit = 0; bit < 5; ++bit) {
-        if (controls.checkFlashId[static_cast<std::size_t>(bit)]) mask |= 1u << bit;
+        if (controls.checkFlashId[static_cast<std::size_t>(bit)])
+            mask |= 1u << bit;
     }
     b.CheckFlashMask = mask;
     settings.process.CheckFlashMask = mask;
@@ -93,7 +99,8 @@ void ControlsToSettings(const ControlState& controls, config::Settings& settings
 }
 
 void ClickCheckListLine(ControlState& controls, std::size_t line, config::Settings& settings) {
-    if (line >= controls.checkList.size()) return;
+    if (line >= controls.checkList.size())
+        return;
     controls.checkList[line].checked = !controls.checkList[line].checked;
     CopyCheckListToEnables(controls.checkList, settings.block.ItemEnabled);
 }

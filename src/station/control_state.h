@@ -29,17 +29,17 @@ struct ControlState {
     int driveCurrentIndex = 0;
 
     PreformatChoice preformat = PreformatChoice::FactoryNewBB;
-    bool skipEraseGoodBlock = false;        // "Skip Erase Good Block"
-    bool keepPreviousEraseCount = false;    // "Keep Previous Erase Count"
-    std::array<bool, 5> checkFlashId{};     // "Check Flash ID1".."Check Flash ID5"
-    bool sataImage = false;                 // "SATA" box of the image choice
-    bool usbImage = false;                  // "USB" box
-    bool lba48 = true;                      // "LBA 48" (else "LBA 28")
-    bool serialDecimal = false;             // "Decimal" (else "Hexadecimal")
-    bool copyImage = false;                 // "Copy Image"
-    bool oneDram = false;                   // "One Dram"
-    std::string productPanel;               // ProdModalPanel: "ProductModel" or "God Mode"
-    std::string volumeLabel;                // "Volume Label " field
+    bool skipEraseGoodBlock = false;      // "Skip Erase Good Block"
+    bool keepPreviousEraseCount = false;  // "Keep Previous Erase Count"
+    std::array<bool, 5> checkFlashId{};   // "Check Flash ID1".."Check Flash ID5"
+    bool sataImage = false;               // "SATA" box of the image choice
+    bool usbImage = false;                // "USB" box
+    bool lba48 = true;                    // "LBA 48" (else "LBA 28")
+    bool serialDecimal = false;           // "Decimal" (else "Hexadecimal")
+    bool copyImage = false;               // "Copy Image"
+    bool oneDram = false;                 // "One Dram"
+    std::string productPanel;             // ProdModalPanel: "ProductModel" or "God Mode"
+    std::string volumeLabel;              // "Volume Label " field
 
     // The test-item check list.
     std::vector<CheckListLine> checkList;

@@ -20,7 +20,7 @@ inline constexpr char kInstanceLockName[] = "KVMP";
 inline constexpr int kGodModeOn = 7;
 
 class Station {
-public:
+  public:
     explicit Station(StationUi& ui);
 
     // Program start up to the loaded settings: the single-instance lock, then
@@ -59,7 +59,7 @@ public:
     bool settingsLockOpen = true;
     int godModeState = 0;  // kGodModeOn once the three hot keys came in order
 
-private:
+  private:
     StationUi& ui_;
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     bool secondInstance_ = false;

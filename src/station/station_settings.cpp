@@ -32,13 +32,16 @@ std::string Format(const char* format, const std::string& value) {
 // within them stays part of the text.
 bool ReadMachineFilePrefix(const std::string& path, std::string& prefix) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in)
+        return false;
     prefix.clear();
     char c = 0;
     while (prefix.size() < 3 && in.get(c)) {
-        if (c == '\r' && in.peek() == '\n') continue;  // a text-mode read gives LF alone
+        if (c == '\r' && in.peek() == '\n')
+            continue;  // a text-mode read gives LF alone
         prefix.push_back(c);
-        if (c == '\n') break;
+        if (c == '\n')
+            break;
     }
     return true;
 }
@@ -52,7 +55,8 @@ bool MachineFileReadable() {
 
 std::string SettingsCrcLabel(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return "";
+    if (!in)
+        return "";
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     uLong crc = crc32(0L, Z_NULL, 0);
     crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
@@ -87,7 +91,8 @@ bool Station::LoadSettingsFile(const std::string& path) {
     }
     if (!accepted) {
         std::string where = path;
-        if (text.error().line > 0) where += ", line " + std::to_string(text.error().line);
+        if (text.error().line > 0)
+            where += ", line " + std::to_string(text.error().line);
         ui_.ShowMessage("The settings file " + where + " cannot be used: " + text.error().reason +
                             ".\nThe file is left as it is.\n",
                         "Error", MessageIcon::Error);
@@ -100,19 +105,21 @@ bool Station::LoadSettingsFile(const std::string& path) {
     SetDumpDebugFile(settings.process.DumpDebugFile != 0);
 
     // The settings lock closes at a load with "MPVersion" set; a load never reopens it.
-    if (settingsLockOpen) settingsLockOpen = settings.block.MPVersion == 0;
+    if (settingsLockOpen)
+        settingsLockOpen = settings.block.MPVersion == 0;
 
     // The log folder, read through the INI service; the exact text "log" means
     // the station folder's "log" folder.
     const platform::IniFile ini(path);
     std::string logPath = ini.ReadString("Setting", "LogPath", "log");
-    if (logPath == "log") logPath = platform::StationFolder() + "log";
+    if (logPath == "log")
+        logPath = platform::StationFolder() + "log";
     logFolder = platform::WithTrailingSeparator(logPath);
 
     std::string prefix;
     if (ReadMachineFilePrefix(platform::MachineFilePath(), prefix)) {
-        std::snprintf(settings.block.EncryptionString, sizeof settings.block.EncryptionString,
-                      "%s", prefix.c_str());
+        std::snprintf(settings.block.EncryptionString, sizeof settings.block.EncryptionString, "%s",
+                      prefix.c_str());
         settings.block.EncryptionEnable = 1;
     }
 
@@ -160,9 +167,9 @@ bool Station::SaveSettingsFile(const std::string& name) {
         return false;
     }
     if (!edited.Store(path)) {
-        ui_.ShowMessage("The settings file " + path + " cannot be written: " +
-                            edited.error().reason + ".\n",
-                        "Error", MessageIcon::Error);
+        ui_.ShowMessage(
+            "The settings file " + path + " cannot be written: " + edited.error().reason + ".\n",
+            "Error", MessageIcon::Error);
         return false;
     }
     settingsText = std::move(edited);

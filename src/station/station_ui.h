@@ -12,7 +12,7 @@ enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 class StationUi {
-public:
+  public:
     virtual ~StationUi() = default;
 
     // A modal message box with the station's exact text, caption and icon.
@@ -31,9 +31,9 @@ public:
 // A front end that shows nothing and answers every question with its default;
 // for tests and for embedding the core.
 class SilentUi : public StationUi {
-public:
-    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageIcon icon, MessageButtons buttons) override;
+  public:
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                              MessageButtons buttons) override;
     std::string lastText;
     std::string lastCaption;
     MessageIcon lastIcon = MessageIcon::None;

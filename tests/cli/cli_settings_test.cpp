@@ -18,7 +18,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 class CliSettings : public ::testing::Test {
-protected:
+  protected:
     test::CliResult Run(const std::string& args) {
         return test::RunCli(args, locks.path(), scratch.path());
     }

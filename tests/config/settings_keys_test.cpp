@@ -64,7 +64,8 @@ TEST(SettingsKeys, EmptyFileGivesEveryDefault) {
     EXPECT_EQ(b.Channel, 8);
     EXPECT_EQ(b.Bank, 2);
     EXPECT_EQ(b.DrvCurrent, 1);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(b.FwBankSet[i], i);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(b.FwBankSet[i], i);
     EXPECT_EQ(b.DefPercentage, 48);
     EXPECT_EQ(b.ResPercentage, 68);
     EXPECT_EQ(b.Bch40EccErrorCopyThreshold, 27);
@@ -122,8 +123,8 @@ TEST(SettingsKeys, ByteKeysKeepTheLowEightBitsAndClampedKeysAreClamped) {
 }
 
 TEST(SettingsKeys, DecimalCountingZeroesANumberWithOtherCharacters) {
-    const Settings s = ReadFrom(
-        "[DeviceSetting]\nSerialNum=KV01\nSNDecimal=1\nUID=12A4\nUIDDecimal=1\n");
+    const Settings s =
+        ReadFrom("[DeviceSetting]\nSerialNum=KV01\nSNDecimal=1\nUID=12A4\nUIDDecimal=1\n");
     EXPECT_STREQ(s.block.SerialNum, "0000");
     EXPECT_STREQ(s.block.UID, "0000");
     const Settings digits = ReadFrom("[DeviceSetting]\nSerialNum=0042\nSNDecimal=1\n");
@@ -232,7 +233,8 @@ TEST(SettingsKeys, LongFlashPartNamesAreKeptWhole) {
 TEST(SettingsKeys, ASaveThatOutgrowsTheImageFails) {
     // A file just under the limit that the save must grow.
     std::string image = "[Other]\n";
-    while (image.size() < 16300) image += "Filler=0123456789012345678901234567890123456789\n";
+    while (image.size() < 16300)
+        image += "Filler=0123456789012345678901234567890123456789\n";
     SettingsText text;
     ASSERT_TRUE(text.SetImage(image));
     Settings s;
@@ -244,9 +246,10 @@ TEST(SettingsKeys, DescribeListsEverySettingOnce) {
     Settings s = ReadFrom("[Setting]\nTimeOut=0\n");
     const std::string listing = DescribeSettingsKeys(s);
     EXPECT_EQ(listing.rfind("[Setting]\nProductModel=KV\nMPVersion=0\nTimeOut=5\n", 0), 0u);
-    for (const char* line : {"\nShowTitle=0\n", "\nEnFlashModule=1\n", "\nWearLevelFrequency=128\n",
-                             "\nEnGodMode=0\n", "\nSerialNum50=N/A\n", "\nSMARTMaxTemperature=99877\n",
-                             "\nIdentiyData000=XXXXX\n", "\n[SMART]\n"}) {
+    for (const char* line :
+         {"\nShowTitle=0\n", "\nEnFlashModule=1\n", "\nWearLevelFrequency=128\n", "\nEnGodMode=0\n",
+          "\nSerialNum50=N/A\n", "\nSMARTMaxTemperature=99877\n", "\nIdentiyData000=XXXXX\n",
+          "\n[SMART]\n"}) {
         EXPECT_NE(listing.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(listing.find("\nTimeOut="), listing.rfind("\nTimeOut="));

@@ -35,10 +35,8 @@ TEST(ControlState, LaterPreformatChoicesWin) {
         int earlyBad, eraseSearch, checkRdt;
         PreformatChoice shown;
     } cases[] = {
-        {0, 0, 0, PreformatChoice::FactoryNewBB},
-        {1, 0, 0, PreformatChoice::FactoryDefaultBB},
-        {1, 1, 0, PreformatChoice::EraseSearch},
-        {1, 1, 1, PreformatChoice::InheritBBEC},
+        {0, 0, 0, PreformatChoice::FactoryNewBB}, {1, 0, 0, PreformatChoice::FactoryDefaultBB},
+        {1, 1, 0, PreformatChoice::EraseSearch},  {1, 1, 1, PreformatChoice::InheritBBEC},
         {0, 0, 1, PreformatChoice::InheritBBEC},
     };
     for (const Case& c : cases) {
@@ -51,8 +49,8 @@ TEST(ControlState, LaterPreformatChoicesWin) {
         EXPECT_EQ(controls.preformat, c.shown);
         // Saving writes back the single choice shown.
         ControlsToSettings(controls, settings);
-        const int chosen =
-            settings.block.EnEarlyBad + settings.block.EnEraseReBuildBad + settings.block.EnCheckRDT;
+        const int chosen = settings.block.EnEarlyBad + settings.block.EnEraseReBuildBad +
+                           settings.block.EnCheckRDT;
         EXPECT_EQ(chosen, c.shown == PreformatChoice::FactoryNewBB ? 0 : 1);
     }
 }
@@ -99,8 +97,10 @@ TEST(ControlState, CheckingPreformatChecksDownload) {
     std::size_t preformat = controls.checkList.size();
     std::size_t download = controls.checkList.size();
     for (std::size_t i = 0; i < controls.checkList.size(); ++i) {
-        if (controls.checkList[i].text == "Preformat") preformat = i;
-        if (controls.checkList[i].text == "Download") download = i;
+        if (controls.checkList[i].text == "Preformat")
+            preformat = i;
+        if (controls.checkList[i].text == "Download")
+            download = i;
     }
     ASSERT_LT(preformat, controls.checkList.size());
     ASSERT_LT(download, controls.checkList.size());

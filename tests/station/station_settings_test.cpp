@@ -28,7 +28,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 // A station folder of its own, with the sample parts list and the given
 // settings file; the machine file points into the folder and does not exist.
 class StationSettings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform::SetStationFolder(folder.path());
         platform::SetMachineFilePath(folder.File("pc.ini"));
@@ -46,8 +46,9 @@ protected:
 TEST_F(StationSettings, MissingFileIsAnnouncedAndCreatedAtClose) {
     Station station(ui);
     ASSERT_TRUE(station.Start());
-    EXPECT_EQ(ui.lastText, "The " + SettingsPath() +
-                               " file cann't be found, and the application will create the file!\n");
+    EXPECT_EQ(ui.lastText,
+              "The " + SettingsPath() +
+                  " file cann't be found, and the application will create the file!\n");
     EXPECT_EQ(ui.lastCaption, "Error");
     EXPECT_EQ(ui.lastIcon, MessageIcon::Error);
     EXPECT_EQ(station.crcLabel, "");
@@ -113,8 +114,8 @@ TEST_F(StationSettings, RefusedFileEndsTheStartAndIsNeverOverwritten) {
 }
 
 TEST_F(StationSettings, RefusedLineIsNamedInTheMessage) {
-    WriteBytes(SettingsPath(), "[Setting]\r\nMPVersion=0\r\nProductModel=" +
-                                   std::string(340, 'x') + "\r\n");
+    WriteBytes(SettingsPath(),
+               "[Setting]\r\nMPVersion=0\r\nProductModel=" + std::string(340, 'x') + "\r\n");
     Station station(ui);
     EXPECT_FALSE(station.Start());
     EXPECT_NE(ui.lastText.find("line 3"), std::string::npos) << ui.lastText;
@@ -136,7 +137,8 @@ TEST_F(StationSettings, AnUnusablePartsListEndsTheStart) {
         EXPECT_FALSE(station.Start());
         std::string expected = c.message;
         const std::size_t mark = expected.find("%s");
-        if (mark != std::string::npos) expected.replace(mark, 2, folder.File("Missing.ini"));
+        if (mark != std::string::npos)
+            expected.replace(mark, 2, folder.File("Missing.ini"));
         EXPECT_EQ(partsUi.lastText, expected);
     }
 }

@@ -26,10 +26,12 @@ inline CliResult RunCli(const std::string& args, const std::string& lockFolder,
                                 " 2>'" + errFile + "' </dev/null";
     CliResult result;
     FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
+    if (pipe == nullptr)
+        return result;
     char buffer[4096];
     std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.out.append(buffer, n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream err(errFile, std::ios::binary);
