@@ -34,6 +34,11 @@ class Station {
     // Resolves the name in the station folder and writes the saved keys; the
     // caller has run ControlsToSettings. False when nothing was written.
     bool SaveSettingsFile(const std::string& name);
+    // The "Load INI" and "Save INI" buttons.
+    void LoadIniClick();
+    void SaveIniClick();
+    bool saveIniEnabled() const { return settingsLockOpen; }
+
     // What the station does when it closes: controls to settings, the exit
     // saves of the settings file and the yield counters.
     void Close();

@@ -1,10 +1,12 @@
 // Loading and saving the settings file, and the yield counters beside it.
 #include <zlib.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "device/debug_log.h"
@@ -42,6 +44,18 @@ bool ReadMachineFilePrefix(const std::string& path, std::string& prefix) {
         prefix.push_back(c);
         if (c == '\n')
             break;
+    }
+    return true;
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
     }
     return true;
 }
@@ -174,6 +188,63 @@ bool Station::SaveSettingsFile(const std::string& name) {
     }
     settingsText = std::move(edited);
     return true;
+}
+
+void Station::LoadIniClick() {
+    if (settings.block.SupportCustIniFilePath != 0) {
+        currentSettingsFile = settings.block.CustIniFilePath;
+        std::error_code ec;
+        if (!std::filesystem::exists(currentSettingsFile, ec)) {
+            ui_.ShowMessage("File " + currentSettingsFile + " does not exist.", "Confirm",
+                            MessageIcon::Confirmation);
+            return;
+        }
+        const std::string path = currentSettingsFile;
+        if (!LoadSettingsFile(path))
+            return;
+        settings.block.SupportCustIniFilePath = 1;
+        std::snprintf(settings.block.CustIniFilePath, sizeof settings.block.CustIniFilePath, "%s",
+                      path.c_str());
+        return;
+    }
+    StationUi::FileChoice choice;
+    choice.defaultExtension = ".ini";
+    choice.filter = "INI file(*.ini)|*.ini";
+    choice.initialFolder = platform::StationFolder();
+    const std::optional<std::string> chosen = ui_.ChooseFile(choice);
+    if (!chosen)
+        return;
+    const std::string partsList =
+        platform::ResolveInFolder(platform::StationFolder(), settings.block.ExtFlashFile);
+    if (SameTextIgnoringCase(*chosen, partsList)) {
+        ui_.ShowMessage(
+            "The file is a setting file for flash, please choose a correct setting file for MP "
+            "tool",
+            "Error", MessageIcon::Error);
+        return;
+    }
+    // The current file stays: the loaded values are saved into it later.
+    LoadSettingsFile(*chosen);
+}
+
+void Station::SaveIniClick() {
+    ControlsToSettings(controls, settings);
+    if (settings.block.SupportCustIniFilePath != 0) {
+        currentSettingsFile = settings.block.CustIniFilePath;
+        SaveSettingsFile(currentSettingsFile);
+        return;
+    }
+    StationUi::FileChoice choice;
+    choice.save = true;
+    choice.defaultExtension = ".ini";
+    choice.filter = "EEPROM INI file(*.ini)|*.ini";
+    choice.initialFolder = platform::StationFolder();
+    const std::optional<std::string> chosen = ui_.ChooseFile(choice);
+    if (!chosen)
+        return;
+    currentSettingsFile = *chosen;
+    SaveSettingsFile(currentSettingsFile);
+    currentSettingsFile = kSettingsFileName;
 }
 
 void Station::LoadYieldCounters() {

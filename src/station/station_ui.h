@@ -3,6 +3,7 @@
 // answers from its options or standard input.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace kv {
@@ -19,6 +20,17 @@ class StationUi {
     virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                       MessageIcon icon,
                                       MessageButtons buttons = MessageButtons::Ok) = 0;
+
+    // A file dialog; nothing when the operator cancels it.
+    struct FileChoice {
+        bool save = false;             // a save dialog, else an open dialog
+        std::string defaultExtension;  // ".ini"
+        std::string filter;            // "INI file(*.ini)|*.ini"
+        std::string initialFolder;
+    };
+    virtual std::optional<std::string> ChooseFile(const FileChoice& /*choice*/) {
+        return std::nullopt;
+    }
 
     // The read-only name of the loaded settings file (`INIFileEdit`).
     virtual void ShowSettingsFileName(const std::string& /*name*/) {}

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "platform/paths.h"
@@ -238,6 +239,91 @@ TEST_F(StationSettings, SecondStationOnTheMachineIsRefused) {
     Station second(ui);
     EXPECT_FALSE(second.Start());
     EXPECT_TRUE(second.refusedAsSecondInstance());
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// A front end whose file dialogs answer with a file named in advance.
+class ChoosingUi : public SilentUi {
+  public:
+    std::optional<std::string> ChooseFile(const FileChoice& choice) override {
+        lastChoice = choice;
+        return answer;
+    }
+    std::optional<std::string> answer;
+    FileChoice lastChoice;
+};
+
+class IniButtons : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        platform::SetStationFolder(folder.path());
+        platform::SetMachineFilePath(folder.File("pc.ini"));
+        WriteBytes(folder.File("Flash.ini"), tools::SampleFlashList());
+        WriteBytes(folder.File("REVODEDE.ini"), "[Setting]\r\nProductModel=Main\r\n");
+        WriteBytes(folder.File("other.ini"), "[Setting]\r\nProductModel=Other\r\n");
+    }
+    void TearDown() override { platform::SetMachineFilePath(""); }
+
+    test::TempFolder folder{"kv_buttons"};
+    test::ScopedLockFolder locks;
+    ChoosingUi ui;
+};
+
+TEST_F(IniButtons, LoadIniKeepsTheCurrentFileSoValuesAreSavedIntoIt) {
+    Station station(ui);
+    ASSERT_TRUE(station.Start());
+    ui.answer = folder.File("other.ini");
+    station.LoadIniClick();
+    EXPECT_EQ(ui.lastChoice.filter, "INI file(*.ini)|*.ini");
+    EXPECT_STREQ(station.settings.block.ProductModel, "Other");
+    station.Close();
+    EXPECT_NE(ReadBytes(folder.File("REVODEDE.ini")).find("ProductModel=Other\r\n"),
+              std::string::npos);
+}
+
+TEST_F(IniButtons, LoadIniRefusesThePartsList) {
+    Station station(ui);
+    ASSERT_TRUE(station.Start());
+    ui.answer = folder.File("FLASH.INI");
+    station.LoadIniClick();
+    EXPECT_EQ(ui.lastText,
+              "The file is a setting file for flash, please choose a correct setting file for MP "
+              "tool");
+    EXPECT_STREQ(station.settings.block.ProductModel, "Main");
+}
+
+TEST_F(IniButtons, CustomPathIsUsedWithoutADialog) {
+    WriteBytes(folder.File("REVODEDE.ini"),
+               "[Setting]\r\nSupportCustIniFilePath=1\r\nCustIniFilePath=" +
+                   folder.File("missing.ini") + "\r\n");
+    Station station(ui);
+    ASSERT_TRUE(station.Start());
+    station.LoadIniClick();
+    EXPECT_EQ(ui.lastText, "File " + folder.File("missing.ini") + " does not exist.");
+    EXPECT_EQ(ui.lastIcon, MessageIcon::Confirmation);
+
+    std::snprintf(station.settings.block.CustIniFilePath,
+                  sizeof station.settings.block.CustIniFilePath, "%s",
+                  folder.File("other.ini").c_str());
+    station.LoadIniClick();
+    EXPECT_STREQ(station.settings.block.ProductModel, "Other");
+    EXPECT_EQ(station.currentSettingsFile, folder.File("other.ini"));
+}
+
+TEST_F(IniButtons, SaveIniWritesTheChosenFileThenTheStationFileAgain) {
+    Station station(ui);
+    ASSERT_TRUE(station.Start());
+    ui.answer = folder.File("copy.ini");
+    station.SaveIniClick();
+    EXPECT_EQ(ui.lastChoice.filter, "EEPROM INI file(*.ini)|*.ini");
+    EXPECT_TRUE(ui.lastChoice.save);
+    EXPECT_NE(ReadBytes(folder.File("copy.ini")).find("ProductModel=Main\r\n"), std::string::npos);
+    EXPECT_EQ(station.currentSettingsFile, "REVODEDE.ini");
 }
 
 }  // namespace
