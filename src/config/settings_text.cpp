@@ -168,7 +168,9 @@ bool SettingsText::FindValue(std::string_view section, std::string_view key, std
                              std::string& value) {
     key = CutAtNul(key);
     const std::string header = Header(CutAtNul(section));
-    LineReader reader(image_, lineLimit);
+    // Every line of the image fits the string reader (the load refuses longer
+    // ones); the integer readers' shorter limit applies to the line they take.
+    LineReader reader(image_, kStringLineLimit);
     std::string line;
     bool inSection = false;
     for (;;) {
@@ -177,7 +179,7 @@ bool SettingsText::FindValue(std::string_view section, std::string_view key, std
             return false;
         }
         if (result == LineReader::Result::kTooLong) {
-            Fail(reader.number(), TooLongReason(reader.number(), lineLimit));
+            Fail(reader.number(), TooLongReason(reader.number(), kStringLineLimit));
             return false;
         }
         if (!inSection) {
@@ -188,6 +190,10 @@ bool SettingsText::FindValue(std::string_view section, std::string_view key, std
             return false;
         }
         if (line.starts_with(key)) {
+            if (line.size() > lineLimit) {
+                Fail(reader.number(), TooLongReason(reader.number(), lineLimit));
+                return false;
+            }
             const std::size_t eq = line.find('=');
             value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
             return true;
@@ -339,14 +345,28 @@ bool SettingsText::Store(const std::string& path) {
         }
         out += c;
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        Fail(0, "the file cannot be written");
-        return false;
+    // Written beside the file and renamed over it, so a failed write never
+    // leaves a cut-off settings file behind.
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            Fail(0, "the file cannot be written");
+            return false;
+        }
+        file.write(out.data(), static_cast<std::streamsize>(out.size()));
+        file.close();
+        if (!file) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            Fail(0, "the file cannot be written");
+            return false;
+        }
     }
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    file.close();
-    if (!file) {
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
         Fail(0, "the file cannot be written");
         return false;
     }

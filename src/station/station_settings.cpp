@@ -175,9 +175,9 @@ bool Station::SaveSettingsFile(const std::string& name) {
     // abandoned whole and the file on disk stays as it was.
     config::SettingsText edited = settingsText;
     if (!config::WriteSettingsKeys(edited, settings, MachineFileReadable())) {
-        ui_.ShowMessage("The settings file " + path +
-                            " was not saved: the settings would take more than 16384 bytes.\n",
-                        "Error", MessageIcon::Error);
+        ui_.ShowMessage(
+            "The settings file " + path + " was not saved: " + edited.error().reason + ".\n",
+            "Error", MessageIcon::Error);
         return false;
     }
     if (!edited.Store(path)) {

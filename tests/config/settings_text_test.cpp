@@ -146,40 +146,40 @@ TEST(SettingsTextReadString, NeverWritesPastCapacity) {
     EXPECT_EQ(dest[4], '#');
 }
 
-TEST(SettingsTextReadLimit, LongLineOnTheWayIsRecorded) {
-    const std::string ok = "N=" + std::string(kIntLineLimit - 2, '1');
-    const std::string tooLong = "N=" + std::string(kIntLineLimit - 1, '1');
+TEST(SettingsTextReadLimit, TooLongIntegerLineIsRecorded) {
+    const std::string ok = "K=" + std::string(kIntLineLimit - 2, '1');
+    const std::string tooLong = "K=" + std::string(kIntLineLimit - 1, '1');
+    const std::string longPath = "P=" + std::string(kStringLineLimit - 2, 'p');
 
-    SettingsText atLimit = WithImage("[A]\n" + ok + "\n[S]\nK=4\n");
-    EXPECT_EQ(atLimit.ReadIniInt("S", "K", -1), 4);
+    SettingsText atLimit = WithImage("[S]\n" + ok + "\n");
+    atLimit.ReadIniInt("S", "K", -1);
     EXPECT_FALSE(atLimit.error().failed);
 
-    // Line 2 lies in an earlier section but is read while looking for [S].
-    SettingsText before = WithImage("[A]\n" + tooLong + "\n[S]\nK=4\n");
-    EXPECT_EQ(before.ReadIniInt("S", "K", -1), -1);
-    EXPECT_TRUE(before.error().failed);
-    EXPECT_EQ(before.error().line, 2);
-    EXPECT_EQ(before.error().reason, "line 2 is longer than 258 characters");
-    // The string reader takes the same line.
-    SettingsText forString = WithImage("[A]\n" + tooLong + "\n[S]\nK=4\n");
+    SettingsText over = WithImage("[A]\nX=1\n[S]\n" + tooLong + "\n");
+    EXPECT_EQ(over.ReadIniInt("S", "K", -1), -1);
+    EXPECT_TRUE(over.error().failed);
+    EXPECT_EQ(over.error().line, 4);
+    EXPECT_EQ(over.error().reason, "line 4 is longer than 258 characters");
+    // The 64-bit integer reader has the same limit; the string reader takes the line.
+    SettingsText wide = WithImage("[S]\n" + tooLong + "\n");
+    EXPECT_EQ(wide.ReadIniUInt64("S", "K", 9), 9U);
+    EXPECT_TRUE(wide.error().failed);
+    SettingsText text = WithImage("[S]\n" + tooLong + "\n");
     char dest[8];
-    EXPECT_EQ(forString.ReadIniString("S", "K", "", sizeof dest, dest), 1U);
-    EXPECT_FALSE(forString.error().failed);
-    // The 64-bit integer reader has the same limit.
-    EXPECT_EQ(forString.ReadIniUInt64("S", "K", 9), 9U);
-    EXPECT_TRUE(forString.error().failed);
-    EXPECT_EQ(forString.error().line, 2);
+    EXPECT_EQ(text.ReadIniString("S", "K", "", sizeof dest, dest), 7U);
+    EXPECT_FALSE(text.error().failed);
 
-    // Lines after the match are not read.
-    SettingsText after = WithImage("[S]\nK=4\n" + tooLong + "\n");
-    EXPECT_EQ(after.ReadIniInt("S", "K", -1), 4);
-    EXPECT_FALSE(after.error().failed);
+    // A long text line on the way to an integer key is a text key's line, not
+    // the integer's: a long path before a switch does not refuse the file.
+    SettingsText pathFirst = WithImage("[S]\n" + longPath + "\nK=4\n");
+    EXPECT_EQ(pathFirst.ReadIniInt("S", "K", -1), 4);
+    EXPECT_FALSE(pathFirst.error().failed);
 
     // The first error stays until the image is set again.
-    SettingsText first = WithImage("[S]\nK=4\n" + tooLong + "\n");
-    EXPECT_EQ(first.ReadIniInt("S", "Missing", 0), 0);
-    EXPECT_FALSE(first.WriteIniString("S", "K", "1\n"));
-    EXPECT_EQ(first.error().line, 3);
+    SettingsText first = WithImage("[S]\n" + tooLong + "\n");
+    EXPECT_EQ(first.ReadIniInt("S", "K", 0), 0);
+    EXPECT_FALSE(first.WriteIniString("S", "X", "1\n"));
+    EXPECT_EQ(first.error().line, 2);
     ASSERT_TRUE(first.SetImage("[S]\nK=1\n"));
     EXPECT_FALSE(first.error().failed);
 }

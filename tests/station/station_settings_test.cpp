@@ -226,6 +226,18 @@ TEST_F(StationSettings, ExitSavesAlsoWriteTheStationFileWhenAnotherIsCurrent) {
     EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
 }
 
+TEST_F(StationSettings, SaveThatWouldOutgrowTheImageLeavesTheFileAsItWas) {
+    std::string bytes = "[Notes]\r\n";
+    while (bytes.size() < 16300) bytes += "Line=0123456789012345678901234567890123456789\r\n";
+    // Under the limit once CR LF is read as LF, over it once the save adds its keys.
+    WriteBytes(SettingsPath(), bytes);
+    Station station(ui);
+    ASSERT_TRUE(station.Start());
+    station.Close();
+    EXPECT_NE(ui.lastText.find("was not saved"), std::string::npos) << ui.lastText;
+    EXPECT_EQ(ReadBytes(SettingsPath()), bytes);
+}
+
 TEST_F(StationSettings, UnwritableSettingsFileIsReported) {
     Station station(ui);
     ASSERT_TRUE(station.Start());
