@@ -3,8 +3,11 @@
 // inside one process is refused too.
 #include "platform/instance_lock.h"
 
+#include <memory>
 #include <mutex>
 #include <set>
+#include <string>
+#include <utility>
 
 #include "platform/lock_file.h"
 #include "platform/paths.h"

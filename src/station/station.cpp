@@ -9,9 +9,16 @@ namespace kv {
 Station::Station(StationUi& ui) : ui_(ui) {}
 
 bool Station::Start() {
-    instanceLock_ = platform::AcquireInstanceLock(kInstanceLockName);
+    platform::InstanceLockRefusal refusal = platform::InstanceLockRefusal::kHeld;
+    instanceLock_ = platform::AcquireInstanceLock(kInstanceLockName, &refusal);
     if (!instanceLock_) {
-        secondInstance_ = true;  // only one station runs; the second ends silently
+        if (refusal == platform::InstanceLockRefusal::kHeld) {
+            secondInstance_ = true;  // only one station runs; the second ends silently
+        } else {
+            ui_.ShowMessage("The station cannot take its single-instance lock in " +
+                                platform::LockFolder() + "; it does not start.",
+                            "Error", MessageIcon::Error);
+        }
         return false;
     }
     settings = config::Settings{};
