@@ -46,6 +46,9 @@ struct CaptionCase {
     PanelColour colour;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.name; }
+
 const CaptionCase kCaptionCases[] = {
     {"passed", 1, 0, 0, 0, 0, 0, "SN0001", 30533, "Pass", PanelColour::Green},
     {"temperature", -1, 16, 0, 0, -1, 70, "SN0001", 0, "Fail (Q09), Temperature:70",
