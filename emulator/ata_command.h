@@ -51,4 +51,21 @@ struct AtaReply {
     std::uint8_t status = 0x50;  // DRDY | DSC, plus ERR when !ok
 };
 
+// A command the drive aborted, with ERR in its status.
+inline AtaReply AtaAborted(std::uint8_t error = kAtaAbort) {
+    AtaReply r;
+    r.ok = false;
+    r.error = error;
+    r.status = 0x51;
+    return r;
+}
+
+// A command completed with `bytes` of data moved.
+inline AtaReply AtaDone(std::size_t bytes = 0) {
+    AtaReply r;
+    r.ok = true;
+    r.bytes = bytes;
+    return r;
+}
+
 }  // namespace kv::emu

@@ -32,21 +32,6 @@ const CarrierOpcode* FindCarrier(std::uint8_t opcode) {
     return nullptr;
 }
 
-AtaReply Abort(std::uint8_t error = kAtaAbort) {
-    AtaReply r;
-    r.ok = false;
-    r.error = error;
-    r.status = 0x51;
-    return r;
-}
-
-AtaReply Done(std::size_t bytes = 0) {
-    AtaReply r;
-    r.ok = true;
-    r.bytes = bytes;
-    return r;
-}
-
 }  // namespace
 
 Controller::Controller(const DriveProfile& profile, Nand& nand, DriveState& state, UserArea& user,
@@ -167,7 +152,7 @@ AtaReply Controller::Ata(const AtaCommand& command) {
     }
     if (command.command == 0xEF) {
         if (command.protocol != AtaProtocol::NonData) {
-            return Abort();
+            return AtaAborted();
         }
         if ((command.features & 0xFF) == 0xDC) {
             const std::uint8_t count = static_cast<std::uint8_t>(command.count);
@@ -177,14 +162,14 @@ AtaReply Controller::Ata(const AtaCommand& command) {
                 vendorFeature_ = false;
                 pending_.reset();
             } else {
-                return Abort();
+                return AtaAborted();
             }
-            return Done();
+            return AtaDone();
         }
-        return state_ == ControllerState::Firmware ? Done() : Abort();
+        return state_ == ControllerState::Firmware ? AtaDone() : AtaAborted();
     }
     if (state_ != ControllerState::Firmware) {
-        return Abort();
+        return AtaAborted();
     }
     nativeMaxRead_ = nativeMax;  // FirmwareAta decides what follows READ NATIVE MAX
     return FirmwareAta(command);
@@ -194,14 +179,14 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
     const CarrierOpcode& carrier = *FindCarrier(command.command);
     const bool directionOk = carrier.write ? command.dataOut() : command.dataIn();
     if (!directionOk || command.dma() != carrier.dma) {
-        return Abort();
+        return AtaAborted();
     }
     std::uint32_t sectors = command.count & 0xFF;
     if (sectors == 0) {
         sectors = 256;
     }
     if (command.data.size() != static_cast<std::size_t>(sectors) * 512) {
-        return Abort();
+        return AtaAborted();
     }
     const std::uint8_t low = static_cast<std::uint8_t>(command.lba & 0xFF);
     if (low == 0xFF) {
@@ -211,7 +196,7 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
             return r;
         }
         if (sectors != 1) {
-            return Abort();
+            return AtaAborted();
         }
         if (!carrier.write) {
             // The handshake.
@@ -221,13 +206,13 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
                 command.data[1] = 0x4B;
                 command.data[2] = 0x56;
             }
-            return Done(512);
+            return AtaDone(512);
         }
         // The command phase: a vendor block at the start of the sector.
         VendorCommand block;
         std::copy_n(command.data.begin(), block.block.size(), block.block.begin());
         if (block.block[0] != 0xFF || block.block[1] != 0xE5) {
-            return Abort();
+            return AtaAborted();
         }
         const std::uint8_t sub = block.block[2];
         // Blocks that never carry data run now; the others wait for their data phase.
@@ -235,17 +220,17 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
                             (state_ == ControllerState::Program && sub >= 0x01 && sub <= 0x03);
         if (noData) {
             const VendorReply reply = Vendor(block);
-            AtaReply r = reply.answer.ok ? Done(512) : Abort();
+            AtaReply r = reply.answer.ok ? AtaDone(512) : AtaAborted();
             r.fate = reply.fate;
             return r;
         }
         pending_ = Pending{block.block};
-        return Done(512);
+        return AtaDone(512);
     }
     // A data phase: it belongs to the block waiting for it.
     if (!pending_ || pending_->block[2] != low) {
         ResolvePending();
-        return Abort();
+        return AtaAborted();
     }
     VendorCommand block;
     block.block = pending_->block;
@@ -254,14 +239,14 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
     block.data = command.data;
     block.sectors = sectors;
     const VendorReply reply = Vendor(block);
-    AtaReply r = reply.answer.ok ? Done(command.data.size()) : Abort();
+    AtaReply r = reply.answer.ok ? AtaDone(command.data.size()) : AtaAborted();
     r.fate = reply.fate;
     return r;
 }
 
 AtaReply Controller::Identify(const AtaCommand& command) {
     if (command.protocol != AtaProtocol::PioIn || command.data.size() < 512) {
-        return Abort();
+        return AtaAborted();
     }
     Sector id{};
     if (state_ == ControllerState::Firmware && header_.size() >= 0x04C + 512) {
@@ -272,7 +257,7 @@ AtaReply Controller::Identify(const AtaCommand& command) {
         id = LoaderIdentify(profile_.name, profile_.sataSpeed);
     }
     std::copy(id.begin(), id.end(), command.data.begin());
-    return Done(512);
+    return AtaDone(512);
 }
 
 AtaReply Controller::Sectors(bool write, std::uint64_t lba, std::uint32_t count,
@@ -289,16 +274,16 @@ AtaReply Controller::Sectors(bool write, std::uint64_t lba, std::uint32_t count,
 AtaReply Controller::SectorIo(bool write, std::uint64_t lba, std::uint32_t count,
                               std::span<std::uint8_t> data) {
     if (state_ != ControllerState::Firmware) {
-        return Abort();  // no user area outside the firmware
+        return AtaAborted();  // no user area outside the firmware
     }
     if (data.size() != static_cast<std::size_t>(count) * 512) {
-        return Abort();
+        return AtaAborted();
     }
     if (count == 0) {
-        return Done();
+        return AtaDone();
     }
     if (lba + count > Capacity()) {
-        return Abort(kAtaIdNotFound | kAtaAbort);
+        return AtaAborted(kAtaIdNotFound | kAtaAbort);
     }
     auto covers = [&](FaultKind kind) {
         for (const Fault& f : profile_.faults) {
@@ -319,19 +304,19 @@ AtaReply Controller::SectorIo(bool write, std::uint64_t lba, std::uint32_t count
             }
         }
         if (covers(FaultKind::WriteError)) {
-            return Abort(kAtaIdNotFound);
+            return AtaAborted(kAtaIdNotFound);
         }
         if (!user_.Write(lba, data)) {
-            return Abort(kAtaIdNotFound);
+            return AtaAborted(kAtaIdNotFound);
         }
         saved_.sectorsWritten += count;
-        return Done(data.size());
+        return AtaDone(data.size());
     }
     if (covers(FaultKind::ReadError)) {
-        return Abort(kAtaUncorrectable);
+        return AtaAborted(kAtaUncorrectable);
     }
     if (!user_.Read(lba, data)) {
-        return Abort(kAtaUncorrectable);
+        return AtaAborted(kAtaUncorrectable);
     }
     for (const Fault& f : profile_.faults) {
         if (f.kind == FaultKind::Miscompare && f.lba >= lba && f.lba < lba + count) {
@@ -342,7 +327,7 @@ AtaReply Controller::SectorIo(bool write, std::uint64_t lba, std::uint32_t count
         }
     }
     saved_.sectorsRead += count;
-    return Done(data.size());
+    return AtaDone(data.size());
 }
 
 VendorReply Controller::VendorDirect(const VendorCommand& command) {

@@ -9,21 +9,6 @@ namespace {
 
 constexpr std::uint8_t kHostLog = 0x9A;
 
-AtaReply Abort(std::uint8_t error = kAtaAbort) {
-    AtaReply r;
-    r.ok = false;
-    r.error = error;
-    r.status = 0x51;
-    return r;
-}
-
-AtaReply Done(std::size_t bytes = 0) {
-    AtaReply r;
-    r.ok = true;
-    r.bytes = bytes;
-    return r;
-}
-
 struct SectorOpcode {
     std::uint8_t opcode;
     bool write;
@@ -63,7 +48,7 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
             continue;
         }
         if ((s.write ? !command.dataOut() : !command.dataIn()) || command.dma() != s.dma) {
-            return Abort();
+            return AtaAborted();
         }
         std::uint32_t count = s.ext ? command.count : (command.count & 0xFF);
         if (count == 0) {
@@ -77,38 +62,38 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
         case 0xB0: {  // SMART
             const std::uint8_t feature = static_cast<std::uint8_t>(command.features);
             if (((command.lba >> 8) & 0xFFFF) != 0xC24F) {
-                return Abort();
+                return AtaAborted();
             }
             if (feature == 0xD0) {
                 if (command.protocol != AtaProtocol::PioIn || command.data.size() < 512) {
-                    return Abort();
+                    return AtaAborted();
                 }
                 const Sector s = SmartData(saved_.smartSector, profile_.temperature,
                                            saved_.powerUps, saved_.sectorsWritten);
                 std::copy(s.begin(), s.end(), command.data.begin());
-                return Done(512);
+                return AtaDone(512);
             }
             if ((feature == 0xD8 || feature == 0xD9 || feature == 0xDA) && nonData) {
-                return Done();
+                return AtaDone();
             }
-            return Abort();
+            return AtaAborted();
         }
         case 0xE7:  // FLUSH CACHE
         case 0xEA:  // FLUSH CACHE EXT
         case 0xE2:  // STANDBY
         case 0xE0:  // STANDBY IMMEDIATE
             if (!nonData) {
-                return Abort();
+                return AtaAborted();
             }
             saved_.Save();
-            return Done();
+            return AtaDone();
         case 0xF8:    // READ NATIVE MAX ADDRESS
         case 0x27: {  // READ NATIVE MAX ADDRESS EXT
             if (!nonData) {
-                return Abort();
+                return AtaAborted();
             }
             nativeMaxRead_ = command.command == 0xF8 ? 28 : 48;
-            AtaReply r = Done();
+            AtaReply r = AtaDone();
             r.lba = command.command == 0xF8 ? std::min<std::uint64_t>(nativeMax, 0x0FFFFFFF)
                                             : nativeMax;
             r.device = static_cast<std::uint8_t>(
@@ -120,11 +105,11 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
             const bool ext = command.command == 0x37;
             // The ATA command set takes SET MAX only straight after READ NATIVE MAX.
             if (!nonData || prior != (ext ? 48 : 28) || (ext && !command.ext)) {
-                return Abort();
+                return AtaAborted();
             }
             const std::uint64_t max = ext ? command.lba : (command.lba & 0x0FFFFFFF);
             if (max > nativeMax) {
-                return Abort(kAtaIdNotFound | kAtaAbort);
+                return AtaAborted(kAtaIdNotFound | kAtaAbort);
             }
             if ((command.count & 1) != 0) {
                 saved_.maxLba = max;  // value kept over power cycles
@@ -133,7 +118,7 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
             } else {
                 volatileMax_ = max;
             }
-            AtaReply r = Done();
+            AtaReply r = AtaDone();
             r.lba = max;
             return r;
         }
@@ -144,18 +129,18 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
             const bool write = command.command == 0x3F || command.command == 0x57;
             const bool dma = command.command == 0x47 || command.command == 0x57;
             if ((write ? !command.dataOut() : !command.dataIn()) || command.dma() != dma) {
-                return Abort();
+                return AtaAborted();
             }
             const std::uint8_t log = static_cast<std::uint8_t>(command.lba);
             const std::size_t page = static_cast<std::size_t>(((command.lba >> 8) & 0xFF) |
                                                               (((command.lba >> 32) & 0xFF) << 8));
             const std::size_t count = command.count;
             if (count == 0 || command.data.size() != count * 512) {
-                return Abort();
+                return AtaAborted();
             }
             if (log == kHostLog) {
                 if (page + count > DriveState::kLogPages) {
-                    return Abort();
+                    return AtaAborted();
                 }
                 std::uint8_t* at = saved_.log9A.data() + page * 512;
                 if (write) {
@@ -164,19 +149,19 @@ AtaReply Controller::FirmwareAta(const AtaCommand& command) {
                 } else {
                     std::copy_n(at, command.data.size(), command.data.begin());
                 }
-                return Done(command.data.size());
+                return AtaDone(command.data.size());
             }
             if (log == 0x00 && !write && page == 0 && count == 1) {
                 // The log directory: version 1, and the host log's page count.
                 std::fill(command.data.begin(), command.data.end(), std::uint8_t{0});
                 command.data[0] = 0x01;
                 command.data[kHostLog * 2] = static_cast<std::uint8_t>(DriveState::kLogPages);
-                return Done(512);
+                return AtaDone(512);
             }
-            return Abort();
+            return AtaAborted();
         }
         default:
-            return Abort();
+            return AtaAborted();
     }
 }
 

@@ -1,54 +1,11 @@
 #include "emulator/fault_list.h"
 
+#include "emulator/config_text.h"
+
 #include <cctype>
 
 namespace kv::emu {
 namespace {
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) {
-        ++b;
-    }
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
-
-// A whole non-negative number, decimal or with a "0x" prefix.
-bool ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    int base = 10;
-    std::size_t at = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        at = 2;
-    }
-    std::uint64_t value = 0;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return false;
-        }
-        if (digit > max || value > (max - digit) / static_cast<unsigned>(base)) {
-            return false;
-        }
-        value = value * static_cast<unsigned>(base) + digit;
-    }
-    out = value;
-    return true;
-}
 
 bool ParsePair(const std::string& text, int maxFirst, int maxSecond, int& a, int& b) {
     const auto dot = text.find('.');
@@ -57,8 +14,8 @@ bool ParsePair(const std::string& text, int maxFirst, int maxSecond, int& a, int
     }
     std::uint64_t x = 0;
     std::uint64_t y = 0;
-    if (!ParseNumber(text.substr(0, dot), static_cast<std::uint64_t>(maxFirst), x) ||
-        !ParseNumber(text.substr(dot + 1), static_cast<std::uint64_t>(maxSecond), y)) {
+    if (!ParseUnsigned(text.substr(0, dot), static_cast<std::uint64_t>(maxFirst), x) ||
+        !ParseUnsigned(text.substr(dot + 1), static_cast<std::uint64_t>(maxSecond), y)) {
         return false;
     }
     a = static_cast<int>(x);
@@ -84,7 +41,7 @@ bool ParseDriveEvent(const std::string& text, DriveEvent& out) {
     }
     std::uint64_t code = 0;
     if (text.size() >= 3 && text.size() <= 4 && text[0] == '0' &&
-        (text[1] == 'x' || text[1] == 'X') && ParseNumber(text, 0xFF, code)) {
+        (text[1] == 'x' || text[1] == 'X') && ParseUnsigned(text, 0xFF, code)) {
         out = {DriveEvent::Kind::SubCode, static_cast<int>(code)};
         return true;
     }
@@ -96,7 +53,7 @@ bool ParseFaultList(const std::string& value, std::vector<Fault>& out, std::stri
     std::size_t start = 0;
     while (start <= value.size()) {
         const auto comma = value.find(',', start);
-        const std::string entry = Trim(
+        const std::string entry = TrimText(
             value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         start = comma == std::string::npos ? value.size() + 1 : comma + 1;
         if (entry.empty()) {
@@ -126,7 +83,7 @@ bool ParseFaultList(const std::string& value, std::vector<Fault>& out, std::stri
             ok = !hasArg;
         } else if (name == "flash-if-fail") {
             f.kind = FaultKind::FlashIfFail;
-            ok = hasArg && ParseNumber(arg, 0xFF, n);
+            ok = hasArg && ParseUnsigned(arg, 0xFF, n);
             f.first = static_cast<int>(n);
         } else if (name == "handshake-fail") {
             f.kind = FaultKind::HandshakeFail;
@@ -135,7 +92,7 @@ bool ParseFaultList(const std::string& value, std::vector<Fault>& out, std::stri
             f.kind = name == "read-error"    ? FaultKind::ReadError
                      : name == "write-error" ? FaultKind::WriteError
                                              : FaultKind::Miscompare;
-            ok = hasArg && ParseNumber(arg, (1ull << 48) - 1, f.lba);
+            ok = hasArg && ParseUnsigned(arg, (1ull << 48) - 1, f.lba);
         } else if (name == "table-damage") {
             f.kind = FaultKind::TableDamage;
             ok = hasArg && ParsePair(arg, 3, 61, f.first, f.second);

@@ -1,5 +1,7 @@
 #include "emulator/fixture_config.h"
 
+#include "emulator/config_text.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -29,18 +31,6 @@ namespace {
 constexpr std::size_t kMaxDepth = 7;  // a root hub port and up to six hub tiers
 constexpr int kMaxHubPorts = 127;
 
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) {
-        ++b;
-    }
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -54,42 +44,12 @@ std::vector<std::string> Split(const std::string& s, char sep) {
     for (;;) {
         const auto at = s.find(sep, start);
         parts.push_back(
-            Trim(s.substr(start, at == std::string::npos ? std::string::npos : at - start)));
+            TrimText(s.substr(start, at == std::string::npos ? std::string::npos : at - start)));
         if (at == std::string::npos) {
             return parts;
         }
         start = at + 1;
     }
-}
-
-bool ParseUnsigned(const std::string& text, std::uint64_t max, std::uint64_t& out) {
-    if (text.empty()) {
-        return false;
-    }
-    int base = 10;
-    std::size_t at = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        at = 2;
-    }
-    std::uint64_t value = 0;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) {
-            digit = static_cast<unsigned>(std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
-        } else {
-            return false;
-        }
-        if (digit > max || value > (max - digit) / static_cast<unsigned>(base)) {
-            return false;
-        }
-        value = value * static_cast<unsigned>(base) + digit;
-    }
-    out = value;
-    return true;
 }
 
 bool ParseInt(const std::string& text, int min, int max, int& out) {
@@ -208,7 +168,7 @@ bool SplitKeyValue(const std::string& line, std::string& key, std::string& value
     if (eq == std::string::npos) {
         return false;
     }
-    key = Trim(line.substr(0, eq));
+    key = TrimText(line.substr(0, eq));
     std::string rest = line.substr(eq + 1);
     std::size_t b = 0;
     while (b < rest.size() && std::isspace(static_cast<unsigned char>(rest[b]))) {
@@ -220,11 +180,11 @@ bool SplitKeyValue(const std::string& line, std::string& key, std::string& value
             return false;
         }
         value = rest.substr(b + 1, close - b - 1);
-        const std::string tail = Trim(rest.substr(close + 1));
+        const std::string tail = TrimText(rest.substr(close + 1));
         return tail.empty() || tail[0] == ';' || tail[0] == '#';
     }
     const auto comment = rest.find(';');
-    value = Trim(rest.substr(0, comment));
+    value = TrimText(rest.substr(0, comment));
     return true;
 }
 
@@ -389,14 +349,14 @@ std::optional<FixtureConfig> ParseFixtureConfig(const std::string& text, const s
         if (!raw.empty() && raw.back() == '\r') {
             raw.pop_back();
         }
-        const std::string line = Trim(raw);
+        const std::string line = TrimText(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') {
             continue;
         }
         if (line[0] == '[') {
             const auto close = line.find(']');
             const std::string after =
-                close == std::string::npos ? "" : Trim(line.substr(close + 1));
+                close == std::string::npos ? "" : TrimText(line.substr(close + 1));
             if (close == std::string::npos ||
                 (!after.empty() && after[0] != ';' && after[0] != '#')) {
                 p.Fail(lineNo, line, "malformed section header");
@@ -406,10 +366,10 @@ std::optional<FixtureConfig> ParseFixtureConfig(const std::string& text, const s
             Section s;
             s.line = lineNo;
             s.title = line.substr(0, close + 1);
-            const std::string inner = Trim(line.substr(1, close - 1));
+            const std::string inner = TrimText(line.substr(1, close - 1));
             const auto blank = inner.find_first_of(" \t");
             const std::string kind = Lower(inner.substr(0, blank));
-            const std::string arg = blank == std::string::npos ? "" : Trim(inner.substr(blank));
+            const std::string arg = blank == std::string::npos ? "" : TrimText(inner.substr(blank));
             if (kind == "fixture" && arg.empty()) {
                 s.kind = Section::Kind::Fixture;
             } else if ((kind == "hub" || kind == "drive") && ParseLocation(arg, s.location)) {

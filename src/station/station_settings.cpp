@@ -14,6 +14,7 @@
 #include "platform/ini_service.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "run/yield_file.h"
 #include "station/station.h"
 
 namespace kv {
@@ -248,16 +249,12 @@ void Station::SaveIniClick() {
 }
 
 void Station::LoadYieldCounters() {
-    const platform::IniFile ini(logFolder + "ZOVID.log");
-    settings.block.Yield.TotalTestCount = ini.ReadInt("TestRecord", "TotalTestCount", 0);
-    settings.block.Yield.NumberOfPass = ini.ReadInt("TestRecord", "NumberOfPass", 0);
+    settings.block.Yield = ReadYieldFile(logFolder);
     ui_.ShowYieldText(ShowYield(settings.block.Yield));
 }
 
 bool Station::SaveYieldCounters() {
-    platform::IniFile ini(logFolder + "ZOVID.log");
-    return ini.WriteInt("TestRecord", "TotalTestCount", settings.block.Yield.TotalTestCount) &&
-           ini.WriteInt("TestRecord", "NumberOfPass", settings.block.Yield.NumberOfPass);
+    return WriteYieldFile(logFolder, settings.block.Yield);
 }
 
 }  // namespace kv

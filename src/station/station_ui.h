@@ -3,6 +3,7 @@
 // answers from its options or standard input.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,23 @@ namespace kv {
 enum class MessageIcon { None, Error, Warning, Information, Confirmation };
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// The input box (`InputBoxForm`) as the station opens it: one field, or two in
+// the serial-number-and-PPID mode. The lengths are what the fields accept.
+struct InputBoxRequest {
+    int mode = 1;            // 1 SN, 2 WWN or UID, 3 PPID, 4 SN and PPID
+    int port = -1;           // 0-based port the input is for; -1 when scanned in advance
+    std::string caption;     // "Please Input the SN(Port3)"
+    std::string firstLabel;  // "Serial Number"
+    std::size_t firstMaxLength = 0;
+    bool secondVisible = false;
+    std::string secondLabel;  // "Customer P/N(PPID)"
+    std::size_t secondMaxLength = 0;
+};
+struct InputBoxAnswer {
+    std::string first;
+    std::string second;  // mode 4 only
+};
 
 class StationUi {
   public:
@@ -38,6 +56,12 @@ class StationUi {
     virtual void ShowCrcLabel(const std::string& /*text*/) {}
     // The "Pass/Total" field.
     virtual void ShowYieldText(const std::string& /*text*/) {}
+
+    // The input box, modal: the texts of "OK", or nothing for "Cancel" (the
+    // default, so a front end without operator input leaves the fields empty).
+    virtual std::optional<InputBoxAnswer> ShowInputBox(const InputBoxRequest& /*request*/) {
+        return std::nullopt;
+    }
 };
 
 // A front end that shows nothing and answers every question with its default;

@@ -47,7 +47,9 @@ struct CaptionCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CaptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const CaptionCase kCaptionCases[] = {
     {"passed", 1, 0, 0, 0, 0, 0, "SN0001", 30533, "Pass", PanelColour::Green},

@@ -228,7 +228,8 @@ TEST_F(StationSettings, ExitSavesAlsoWriteTheStationFileWhenAnotherIsCurrent) {
 
 TEST_F(StationSettings, SaveThatWouldOutgrowTheImageLeavesTheFileAsItWas) {
     std::string bytes = "[Notes]\r\n";
-    while (bytes.size() < 16300) bytes += "Line=0123456789012345678901234567890123456789\r\n";
+    while (bytes.size() < 16300)
+        bytes += "Line=0123456789012345678901234567890123456789\r\n";
     // Under the limit once CR LF is read as LF, over it once the save adds its keys.
     WriteBytes(SettingsPath(), bytes);
     Station station(ui);
