@@ -187,30 +187,34 @@ int SendRawPortCommand(int port, bool isRead, const std::uint8_t* cdb, int cdbLe
                                        &transferred, scsiStatus));
 }
 
-int ReadSectorsByPath(const std::string& path, void* buffer, std::uint32_t lba,
-                      std::uint32_t byteCount) {
+namespace {
+
+// READ(10) or WRITE(10) of whole sectors; a request the drive completed with
+// a status other than GOOD moved no sectors and fails.
+int TransferSectors(bool isRead, const std::string& path, void* buffer, std::uint32_t lba,
+                    std::uint32_t byteCount) {
     std::uint8_t cdb[10];
-    if (!BuildSectorCdb(0x28, lba, byteCount, cdb)) {
+    if (!BuildSectorCdb(isRead ? 0x28 : 0x2A, lba, byteCount, cdb)) {
         return 0;
     }
     std::uint32_t transferred = 0;
     std::uint8_t status = kScsiStatusGood;
     const int result =
-        ReadSCSICommand(path, cdb, sizeof(cdb), buffer, byteCount, &transferred, &status);
+        isRead ? ReadSCSICommand(path, cdb, sizeof(cdb), buffer, byteCount, &transferred, &status)
+               : WriteSCSICommand(path, cdb, sizeof(cdb), buffer, byteCount, &transferred, &status);
     return result == 1 && status == kScsiStatusGood ? 1 : 0;
+}
+
+}  // namespace
+
+int ReadSectorsByPath(const std::string& path, void* buffer, std::uint32_t lba,
+                      std::uint32_t byteCount) {
+    return TransferSectors(true, path, buffer, lba, byteCount);
 }
 
 int WriteSectorsByPath(const std::string& path, const void* buffer, std::uint32_t lba,
                        std::uint32_t byteCount) {
-    std::uint8_t cdb[10];
-    if (!BuildSectorCdb(0x2A, lba, byteCount, cdb)) {
-        return 0;
-    }
-    std::uint32_t transferred = 0;
-    std::uint8_t status = kScsiStatusGood;
-    const int result =
-        WriteSCSICommand(path, cdb, sizeof(cdb), buffer, byteCount, &transferred, &status);
-    return result == 1 && status == kScsiStatusGood ? 1 : 0;
+    return TransferSectors(false, path, const_cast<void*>(buffer), lba, byteCount);
 }
 
 bool SetBridgeState(int port, std::uint8_t value) {

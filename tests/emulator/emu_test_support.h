@@ -202,4 +202,21 @@ inline std::string IdentifyModel(const std::uint8_t* id) {
     return s;
 }
 
+// A test on a fixture of its own at TimeScale 0: Load() the drive sections,
+// then reach a drive through At().
+class FixtureTest : public ::testing::Test {
+  protected:
+    void Load(const std::string& drives) {
+        fixture = LoadFixture(folder, "[Fixture]\nTimeScale=0\n" + drives);
+        ASSERT_TRUE(fixture);
+    }
+    Port At(const char* location) { return Port{*fixture, *fixture->DeviceAt(location)}; }
+    ControllerState StateOf(const Port& p) {
+        return fixture->DriveOf(p.id)->WithParts(
+            [](Controller& c, Nand&, DriveState&) { return c.state(); });
+    }
+    TempFolder folder;
+    std::unique_ptr<Fixture> fixture;
+};
+
 }  // namespace kv::emu::test

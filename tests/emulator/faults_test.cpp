@@ -10,13 +10,8 @@ namespace {
 
 using test::Port;
 
-class Faults : public ::testing::Test {
+class Faults : public test::FixtureTest {
   protected:
-    void Load(const std::string& drives) {
-        fixture = test::LoadFixture(folder, "[Fixture]\nTimeScale=0\n" + drives);
-        ASSERT_TRUE(fixture);
-    }
-    Port At(const char* location) { return Port{*fixture, *fixture->DeviceAt(location)}; }
     static std::vector<std::uint8_t> Read10(std::uint32_t lba, std::uint16_t count) {
         return {0x28,
                 0,
@@ -36,8 +31,6 @@ class Faults : public ::testing::Test {
         cdb[0] = 0x2A;
         return cdb;
     }
-    test::TempFolder folder;
-    std::unique_ptr<Fixture> fixture;
 };
 
 TEST_F(Faults, HangRunsEveryCommandIntoTheCallersTimeOut) {

@@ -75,17 +75,8 @@ void WriteArea(Nand& nand, int block, const AreaOptions& o) {
     }
 }
 
-class Firmware : public ::testing::Test {
+class Firmware : public test::FixtureTest {
   protected:
-    void Load(const std::string& drives) {
-        fixture = test::LoadFixture(folder, "[Fixture]\nTimeScale=0\n" + drives);
-        ASSERT_TRUE(fixture);
-    }
-    Port At(const char* location) { return Port{*fixture, *fixture->DeviceAt(location)}; }
-    ControllerState StateOf(const Port& p) {
-        return fixture->DriveOf(p.id)->WithParts(
-            [](Controller& c, Nand&, DriveState&) { return c.state(); });
-    }
     ControllerState BootWith(const AreaOptions& o) {
         Port p = At("1.1");
         fixture->DriveOf(p.id)->WithParts(
@@ -93,8 +84,6 @@ class Firmware : public ::testing::Test {
         EXPECT_TRUE(fixture->PowerCycle(p.id));
         return StateOf(p);
     }
-    test::TempFolder folder;
-    std::unique_ptr<Fixture> fixture;
 };
 
 TEST_F(Firmware, OnlyASoundSystemAreaBoots) {

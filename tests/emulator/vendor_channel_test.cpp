@@ -13,19 +13,8 @@ namespace {
 
 using test::Port;
 
-class VendorChannel : public ::testing::Test {
+class VendorChannel : public test::FixtureTest {
   protected:
-    void Load(const std::string& drives) {
-        fixture = test::LoadFixture(folder, "[Fixture]\nTimeScale=0\n" + drives);
-        ASSERT_TRUE(fixture);
-    }
-    Port At(const char* location) { return Port{*fixture, *fixture->DeviceAt(location)}; }
-    ControllerState StateOf(const Port& p) {
-        return fixture->DriveOf(p.id)->WithParts(
-            [](Controller& c, Nand&, DriveState&) { return c.state(); });
-    }
-    test::TempFolder folder;
-    std::unique_ptr<Fixture> fixture;
 };
 
 TEST_F(VendorChannel, HandshakeAnswersWhileTheVendorFeatureIsOn) {
