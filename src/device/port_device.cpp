@@ -1,6 +1,8 @@
 // The per-port device table of the process.
 #include "device/port_device.h"
 
+#include "platform/platform.h"
+
 namespace kv {
 
 bool IsPortIndex(int port) {
@@ -14,9 +16,12 @@ bool PortDevices::Set(int port, const std::string& devicePath, BusPath bus) {
     if (!IsPortIndex(port)) {
         return false;
     }
-    std::lock_guard<std::mutex> hold(mutex_);
-    entries_[static_cast<std::size_t>(port)].DevicePath = devicePath;
-    entries_[static_cast<std::size_t>(port)].Bus = bus;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        entries_[static_cast<std::size_t>(port)].DevicePath = devicePath;
+        entries_[static_cast<std::size_t>(port)].Bus = bus;
+    }
+    platform::Current().PortPathChanged(port, devicePath);
     return true;
 }
 
@@ -33,13 +38,21 @@ void PortDevices::Clear(int port) {
     if (!IsPortIndex(port)) {
         return;
     }
-    std::lock_guard<std::mutex> hold(mutex_);
-    entries_[static_cast<std::size_t>(port)] = PortDevice{};
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        entries_[static_cast<std::size_t>(port)] = PortDevice{};
+    }
+    platform::Current().PortPathChanged(port, "");
 }
 
 void PortDevices::ClearAll() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    entries_.fill(PortDevice{});
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        entries_.fill(PortDevice{});
+    }
+    for (int port = 0; port < kPortDeviceCount; ++port) {
+        platform::Current().PortPathChanged(port, "");
+    }
 }
 
 PortDevice PortDevices::Get(int port) const {

@@ -64,6 +64,9 @@ class Platform {
     // The clock a port's waits run on; the same clock unless a backend keeps one
     // per port (the virtual fixture does, so that each port's time runs apart).
     virtual Clock& portClock(int /*portIndex*/) { return clock(); }
+    // Told whenever the station binds a port to a device path (empty: none), so
+    // a backend that keeps a clock per drive can hand each port its drive's.
+    virtual void PortPathChanged(int /*portIndex*/, const std::string& /*path*/) {}
     virtual LocalTime Now() = 0;
 
     // The debugger channel: a line for an attached debugger or system log.
