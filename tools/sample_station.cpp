@@ -1,5 +1,7 @@
 #include "tools/sample_station.h"
 
+#include "tools/sample_fixture.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -126,7 +128,8 @@ bool WriteSampleStation(const std::string& folder, const SampleOptions& options,
     }
     const std::filesystem::path root(folder);
     return WriteFile(root / "Flash.ini", SampleFlashList(), error) &&
-           WriteFile(root / "REVODEDE.ini", SampleSettings(), error);
+           WriteFile(root / "REVODEDE.ini", SampleSettings(), error) &&
+           WriteFile(root / "Fixture.ini", SampleFixture(options.drives), error);
 }
 
 }  // namespace kv::tools

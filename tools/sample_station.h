@@ -9,7 +9,8 @@ struct SampleOptions {
     int drives = 8;  // drives of the sample fixture, 1..50
 };
 
-// Creates `folder` when missing and writes "Flash.ini" and "REVODEDE.ini".
+// Creates `folder` when missing and writes "Flash.ini", "REVODEDE.ini" and
+// the virtual fixture "Fixture.ini".
 // False with `error` set when a file cannot be written.
 bool WriteSampleStation(const std::string& folder, const SampleOptions& options,
                         std::string& error);

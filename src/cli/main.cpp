@@ -14,7 +14,7 @@ void PrintUsage() {
     std::fprintf(stderr,
                  "usage: kvstation-cli [--dir FOLDER] COMMAND [ARGS]\n"
                  "commands:\n"
-                 "  init FOLDER [--drives N]  write a sample station folder\n"
+                 "  init FOLDER [--drives N]  write a sample station folder with N drives\n"
                  "  settings                  load the settings, print them, save them\n");
 }
 
