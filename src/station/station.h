@@ -10,6 +10,7 @@
 #include "platform/instance_lock.h"
 #include "run/global_state.h"
 #include "run/port_status.h"
+#include "station/access_levels.h"
 #include "station/control_state.h"
 #include "station/station_ui.h"
 
@@ -17,7 +18,6 @@ namespace kv {
 
 inline constexpr char kSettingsFileName[] = "REVODEDE.ini";
 inline constexpr char kInstanceLockName[] = "KVMP";
-inline constexpr int kGodModeOn = 7;
 
 class Station {
   public:
@@ -38,6 +38,12 @@ class Station {
     void LoadIniClick();
     void SaveIniClick();
     bool saveIniEnabled() const { return settingsLockOpen; }
+
+    // The settings lock and the two hidden modes.
+    LockView ApplySettingsLock() const;
+    LockView LockButtonClick();                       // `SpeedButton8`
+    void EnterSpecialModeGesture(bool modifierHeld);  // the hidden shapes
+    void GodModeHotKey(int id);
 
     // What the station does when it closes: controls to settings, the exit
     // saves of the settings file and the yield counters.
@@ -62,9 +68,13 @@ class Station {
     std::string logFolder;  // with a trailing separator
     std::string crcLabel;
     bool settingsLockOpen = true;
-    int godModeState = 0;  // kGodModeOn once the three hot keys came in order
+    int godModeState = 0;                 // kGodModeOn once the three hot keys came in order
+    bool useDefaultSysName = false;       // "SYS_S.bin" confirmed on entering special mode
+    bool firmwareOptionsEnabled = false;  // the "F/W Setting" options, editable in special mode
 
   private:
+    void EnterSpecialMode();
+
     StationUi& ui_;
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     bool secondInstance_ = false;

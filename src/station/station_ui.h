@@ -50,6 +50,15 @@ class StationUi {
         return std::nullopt;
     }
 
+    // A one-line text question (an input query); nothing when cancelled. With
+    // `masked` the typed characters are shown as '*'.
+    virtual std::optional<std::string> AskText(const std::string& /*caption*/,
+                                               const std::string& /*prompt*/,
+                                               const std::string& /*defaultText*/,
+                                               bool /*masked*/) {
+        return std::nullopt;
+    }
+
     // The read-only name of the loaded settings file (`INIFileEdit`).
     virtual void ShowSettingsFileName(const std::string& /*name*/) {}
     // The settings file's checksum label (`CRC32Label`), empty when hidden.
