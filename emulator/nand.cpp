@@ -395,8 +395,11 @@ bool Nand::Replay(std::FILE* f, bool snapshot, std::string& error) {
                 return true;
             }
             const PageAddress a{r.channel, r.chipEnable, r.block, r.page};
+            // Records are packed: the blob number is copied out before it is
+            // bound to any reference.
+            const std::uint32_t blob = r.blob;
             if (!InRange(a.channel, a.chipEnable, a.block) || a.page >= geometry_.pagesPerBlock ||
-                r.blob >= blobs_.size() || blobs_[r.blob].bytes.size() != pageBytes) {
+                blob >= blobs_.size() || blobs_[blob].bytes.size() != pageBytes) {
                 error = "flash state holds a page outside the flash";
                 return false;
             }
@@ -405,11 +408,11 @@ bool Nand::Replay(std::FILE* f, bool snapshot, std::string& error) {
             if (old != pages_.end()) {
                 Release(old->second);
             }
-            Blob& b = blobs_[r.blob];
+            Blob& b = blobs_[blob];
             if (b.uses++ == 0) {
-                byHash_.emplace(b.hash, r.blob);
+                byHash_.emplace(b.hash, blob);
             }
-            pages_[key] = r.blob;
+            pages_[key] = blob;
         } else if (tag == kRecErase || tag == kRecFailed) {
             BlockRecord r{};
             if (!ReadExact(f, &r, sizeof r)) {
