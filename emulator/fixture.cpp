@@ -469,30 +469,23 @@ std::optional<DiskGeometry> Fixture::Geometry(DeviceId id) {
     return g;
 }
 
-bool Fixture::ReadDisk(DeviceId id, std::uint64_t lba, std::span<std::uint8_t> out) {
-    Drive* d = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        Slot* s = Find(id);
-        if (s == nullptr || !s->location || s->removed) {
-            return false;
-        }
-        d = s->drive.get();
+Drive* Fixture::DiskDrive(DeviceId id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot* s = Find(id);
+    if (s == nullptr || !s->location || s->removed) {
+        return nullptr;
     }
-    return d->ReadSectors(lba, out);
+    return s->drive.get();
+}
+
+bool Fixture::ReadDisk(DeviceId id, std::uint64_t lba, std::span<std::uint8_t> out) {
+    Drive* d = DiskDrive(id);
+    return d != nullptr && d->ReadSectors(lba, out);
 }
 
 bool Fixture::WriteDisk(DeviceId id, std::uint64_t lba, std::span<const std::uint8_t> data) {
-    Drive* d = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        Slot* s = Find(id);
-        if (s == nullptr || !s->location || s->removed) {
-            return false;
-        }
-        d = s->drive.get();
-    }
-    return d->WriteSectors(lba, data);
+    Drive* d = DiskDrive(id);
+    return d != nullptr && d->WriteSectors(lba, data);
 }
 
 bool Fixture::CreateDisk(DeviceId id, std::uint32_t signature) {

@@ -185,6 +185,8 @@ class Fixture {
 
     Fixture() = default;
     Slot* Find(DeviceId id);
+    // The drive of a plugged, not removed device whose disk may be read; nullptr otherwise.
+    Drive* DiskDrive(DeviceId id);
     const Slot* Find(DeviceId id) const;
     Slot* SlotAt(const std::vector<int>& location);
     DeviceInfo Describe(const Slot& s) const;

@@ -3,6 +3,20 @@
 #include <map>
 
 namespace kv::emu {
+namespace {
+
+// A finding about one die of one chip enable, with the count that broke its limit.
+ReportRecord UnitRecord(Finding code, int channel, int bank, int die, int count) {
+    ReportRecord r;
+    r.code = code;
+    r.channel = static_cast<std::uint8_t>(channel);
+    r.bank = static_cast<std::uint8_t>(bank);
+    r.die = static_cast<std::uint8_t>(die);
+    r.value = static_cast<std::uint16_t>(count);
+    return r;
+}
+
+}  // namespace
 
 bool CheckFlashCounts(DiagSession& session) {
     const FlashView& v = session.view;
@@ -89,25 +103,13 @@ bool CheckBadBlockLimits(DiagSession& session, const DefectMap& defects) {
                 if (static_cast<std::int64_t>(bad) * 1000 / perPlane >
                     session.settings.defectPerMille) {
                     ok = false;
-                    ReportRecord r;
-                    r.code = Finding::OverDefectRatio;
-                    r.channel = static_cast<std::uint8_t>(c);
-                    r.bank = static_cast<std::uint8_t>(b);
-                    r.die = static_cast<std::uint8_t>(d);
-                    r.value = static_cast<std::uint16_t>(bad);
-                    session.report.Add(r);
+                    session.report.Add(UnitRecord(Finding::OverDefectRatio, c, b, d, bad));
                 }
                 for (int plane = 0; plane < 2; ++plane) {
                     const int inPlane = defects.CountInPlane(c, b, first, count, plane);
                     if (inPlane > reserved - 25) {
                         ok = false;
-                        ReportRecord r;
-                        r.code = Finding::OverFreeBlocks;
-                        r.channel = static_cast<std::uint8_t>(c);
-                        r.bank = static_cast<std::uint8_t>(b);
-                        r.die = static_cast<std::uint8_t>(d);
-                        r.value = static_cast<std::uint16_t>(inPlane);
-                        session.report.Add(r);
+                        session.report.Add(UnitRecord(Finding::OverFreeBlocks, c, b, d, inPlane));
                     }
                 }
             }
