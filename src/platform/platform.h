@@ -10,6 +10,9 @@
 
 namespace kv::platform {
 
+class Discovery;
+class DiskAccess;
+
 // Wall-clock date and time of the machine, for log names, rows and volume IDs.
 struct LocalTime {
     int year = 0;
@@ -88,6 +91,12 @@ class Platform {
                                           PassThroughRequest& /*request*/) {
         return PassThroughResult{};
     }
+
+    // Hub walk, disk and USB-storage lists, removal and device-change events;
+    // nullptr when the backend has none.
+    virtual Discovery* discovery() { return nullptr; }
+    // Disk geometry, layout and volume services; nullptr when the backend has none.
+    virtual DiskAccess* diskAccess() { return nullptr; }
 
     // Keyboard state for bar-code scanners that type in the wrong case.
     virtual bool IsCapsLockOn() = 0;

@@ -72,10 +72,16 @@ std::string SimDevicePathFor(const std::string& storageInstanceId) {
     return path;
 }
 
-SimPlatform::SimPlatform(kv::emu::Fixture& fixture) : fixture_(fixture) {}
+SimPlatform::SimPlatform(kv::emu::Fixture& fixture)
+    : fixture_(fixture),
+      discovery_(std::make_unique<SimDiscovery>(fixture_, *this)),
+      diskAccess_(std::make_unique<SimDiskAccess>(fixture_, *this)) {}
 
 SimPlatform::SimPlatform(std::unique_ptr<kv::emu::Fixture> owned)
-    : owned_(std::move(owned)), fixture_(*owned_) {}
+    : owned_(std::move(owned)),
+      fixture_(*owned_),
+      discovery_(std::make_unique<SimDiscovery>(fixture_, *this)),
+      diskAccess_(std::make_unique<SimDiskAccess>(fixture_, *this)) {}
 
 SimPlatform::~SimPlatform() = default;
 

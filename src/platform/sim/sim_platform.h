@@ -14,6 +14,8 @@
 
 #include "emulator/fixture.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_discovery.h"
+#include "platform/sim/sim_disk_access.h"
 
 namespace kv::platform {
 
@@ -68,6 +70,9 @@ class SimPlatform : public Platform {
                                              std::uint32_t& lastError) override;
     PassThroughResult PassThrough(DeviceHandle& device, PassThroughRequest& request) override;
 
+    Discovery* discovery() override { return discovery_.get(); }
+    DiskAccess* diskAccess() override { return diskAccess_.get(); }
+
     bool IsCapsLockOn() override;
     void ToggleCapsLock() override;
 
@@ -83,6 +88,8 @@ class SimPlatform : public Platform {
     mutable std::mutex portsMutex_;
     std::map<int, std::string> portPaths_;
     std::map<kv::emu::Clock*, std::unique_ptr<ClockAdapter>> clocks_;
+    std::unique_ptr<SimDiscovery> discovery_;
+    std::unique_ptr<SimDiskAccess> diskAccess_;
 };
 
 }  // namespace kv::platform
