@@ -2,7 +2,8 @@
 # Installs the Debian packages the station needs to build and test, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev)
+packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+  dosfstools mtools fdisk hdparm)
 
 missing=()
 for p in "${packages[@]}"; do
