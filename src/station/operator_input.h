@@ -10,7 +10,7 @@
 #include "config/settings_block.h"
 #include "run/global_state.h"
 #include "station/field_filters.h"
-#include "station/serial_increment.h"
+#include "run/serial_increment.h"
 #include "station/station_ui.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "station/serial_increment.h"
+#include "run/serial_increment.h"
 
 #include <cctype>
 
