@@ -53,6 +53,7 @@ void Controller::PowerUp() {
     vendorEnabled_ = false;
     hung_ = false;
     busy_ = false;
+    handshakesRefused_ = 0;
     unplug_ = false;
     wroteSincePowerUp_ = false;
     nativeMaxRead_ = 0;
@@ -70,6 +71,19 @@ void Controller::BootFirmware(std::vector<std::uint8_t> header) {
     program_.reset();
     state_ = ControllerState::Firmware;
     header_ = std::move(header);
+}
+
+bool Controller::RefusesHandshake() {
+    for (const Fault& f : profile_.faults) {
+        if (f.kind != FaultKind::HandshakeFail) {
+            continue;
+        }
+        if (f.first == 0 || handshakesRefused_ < f.first) {
+            ++handshakesRefused_;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Controller::TakeUnplugRequest() {
@@ -201,7 +215,7 @@ AtaReply Controller::Carrier(const AtaCommand& command) {
         if (!carrier.write) {
             // The handshake.
             std::fill(command.data.begin(), command.data.end(), std::uint8_t{0});
-            if (!profile_.HasFault(FaultKind::HandshakeFail)) {
+            if (!RefusesHandshake()) {
                 command.data[0] = 0xE5;
                 command.data[1] = 0x4B;
                 command.data[2] = 0x56;

@@ -87,7 +87,8 @@ bool ParseFaultList(const std::string& value, std::vector<Fault>& out, std::stri
             f.first = static_cast<int>(n);
         } else if (name == "handshake-fail") {
             f.kind = FaultKind::HandshakeFail;
-            ok = !hasArg;
+            ok = !hasArg || (ParseUnsigned(arg, 1000000, n) && n > 0);
+            f.first = static_cast<int>(n);
         } else if (name == "read-error" || name == "write-error" || name == "miscompare") {
             f.kind = name == "read-error"    ? FaultKind::ReadError
                      : name == "write-error" ? FaultKind::WriteError

@@ -5,6 +5,7 @@
 //   dram-fail           the buffer test reads back a wrong word
 //   flash-if-fail:CODE  the flash-interface diagnostic fails with that log code
 //   handshake-fail      vendor mode never answers its handshake
+//   handshake-fail:N    the first N handshakes after power-up go unanswered
 //   read-error:LBA      sector reads covering that LBA fail
 //   write-error:LBA     sector writes covering that LBA fail
 //   miscompare:LBA      reading that LBA returns one wrong word
@@ -47,7 +48,8 @@ enum class FaultKind {
 
 struct Fault {
     FaultKind kind = FaultKind::HandshakeFail;
-    int first = 0;   // channel (id-mismatch), code (flash-if-fail), code block (table-damage)
+    int first = 0;   // channel (id-mismatch), code (flash-if-fail), code block (table-damage),
+                     // unanswered handshakes (handshake-fail; 0 = all)
     int second = 0;  // chip enable (id-mismatch), table page (table-damage)
     std::uint64_t lba = 0;  // read-error, write-error, miscompare
     DriveEvent event;       // hang, busy, unplug

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "device/ata_commands.h"
+#include "device/loader_mode.h"
 #include "device/port_device.h"
 #include "device/transport.h"
 #include "device/vendor_channel.h"
@@ -106,6 +107,15 @@ bool CheckTemperature(int port, std::uint8_t* buffer, std::uint8_t limit, std::u
         }
     }
     return true;
+}
+
+bool SetMaxLba(int port, std::uint8_t* buffer, std::uint64_t value) {
+    return SetMaxLba(port, buffer, value, &EnterVendorMode);
+}
+
+bool CheckTemperature(int port, std::uint8_t* buffer, std::uint8_t limit,
+                      std::uint8_t& temperature) {
+    return CheckTemperature(port, buffer, limit, temperature, &EnterVendorMode);
 }
 
 bool HasNtfsPartition(int port) {

@@ -39,6 +39,8 @@ std::uint32_t GetCapacityMB(int port);
 // nothing sent (the address would wrap and clip the drive).
 bool SetMaxLba(int port, std::uint8_t* buffer, std::uint64_t value,
                EnterVendorModeFn enterVendorMode);
+// The same with the device layer's own `EnterVendorMode`.
+bool SetMaxLba(int port, std::uint8_t* buffer, std::uint64_t value);
 
 // The Check Temperature item: SMART READ DATA into `buffer` (512 bytes), the
 // temperature from attribute 0xC2; true when it is at most `limit`. No
@@ -47,6 +49,9 @@ bool SetMaxLba(int port, std::uint8_t* buffer, std::uint64_t value,
 // nothing is sent, it passes.
 bool CheckTemperature(int port, std::uint8_t* buffer, std::uint8_t limit, std::uint8_t& temperature,
                       EnterVendorModeFn enterVendorMode);
+// The same with the device layer's own `EnterVendorMode`.
+bool CheckTemperature(int port, std::uint8_t* buffer, std::uint8_t limit,
+                      std::uint8_t& temperature);
 
 // True when sector 0 holds a partition table (0xAA55 at 510) with an entry
 // of type 0x07.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "emu_test_support.h"
+#include "emulator/fault_list.h"
 #include "emulator/system_area.h"
 
 namespace kv::emu {
@@ -44,6 +45,31 @@ TEST_F(VendorChannel, HandshakeFailNeverAnswersTheSignature) {
         p.CarrierRead(sector, 1, 0xFF);
         EXPECT_FALSE(sector[0] == 0xE5 && sector[1] == 0x4B && sector[2] == 0x56);
     }
+}
+
+TEST_F(VendorChannel, HandshakeFailWithACountRefusesOnlyThatManyAfterPowerUp) {
+    Load("[Drive 1.1]\nFault=handshake-fail:2\n");
+    Port p = At("1.1");
+    ASSERT_TRUE(p.VendorFeatureOn());
+    auto answered = [&p] {
+        std::uint8_t sector[512] = {};
+        p.CarrierRead(sector, 1, 0xFF);
+        return sector[0] == 0xE5 && sector[1] == 0x4B && sector[2] == 0x56;
+    };
+    EXPECT_FALSE(answered());
+    EXPECT_FALSE(answered());
+    EXPECT_TRUE(answered());
+    EXPECT_TRUE(answered());
+}
+
+TEST_F(VendorChannel, HandshakeFailCountMustBePositive) {
+    std::vector<Fault> faults;
+    std::string error;
+    EXPECT_TRUE(ParseFaultList("handshake-fail:3", faults, error));
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].first, 3);
+    EXPECT_FALSE(ParseFaultList("handshake-fail:0", faults, error));
+    EXPECT_FALSE(ParseFaultList("handshake-fail:x", faults, error));
 }
 
 TEST_F(VendorChannel, EveryBusModePairCarriesTheChannel) {
