@@ -96,8 +96,10 @@ BadBlockPlan PlanBadBlocks(const NandGeometry& g, const DriveProfile& profile, s
         }
     }
     if (profile.HasFault(FaultKind::BadOverRatio)) {
+        // Over the usual defect ratio (48 per mille) but within the free
+        // blocks a plane keeps, so the scan reports the ratio alone.
         const int perPlaneDie = g.blocksPerCe / 2 / g.dies;
-        pickInDie(0, 0, 0, perPlaneDie * 26 / 100 + 1);
+        pickInDie(0, 0, 0, perPlaneDie * 6 / 100 + 1);
     }
     for (const BlockAddress& a : profile.grownBadBlocks) {
         if (!taken.count(key(a.channel, a.chipEnable, a.block))) {

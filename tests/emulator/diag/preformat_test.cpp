@@ -244,6 +244,10 @@ TEST(DiagPreFormat, OverTheDefectRatioFailsWithItsRecordsAndWritesNothing) {
         EXPECT_GT(bad * 1000 / 2048, 48);
     }
     EXPECT_EQ(ratio, 1);
+    // The ratio alone: no plane runs out of free blocks.
+    for (const Record& r : records) {
+        EXPECT_NE(r.code, 5);
+    }
     EXPECT_FALSE(bench.Programmed(0, 0, 0, 1));
 }
 
