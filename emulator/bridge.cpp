@@ -38,6 +38,11 @@ BridgeReply Bridge::Handle(Controller& controller, const std::uint8_t* cdb, std:
     const std::uint8_t op = cdb[0];
     const bool sat = kind_.family == BridgeFamily::Sat;
     const bool direct = kind_.family == BridgeFamily::Direct;
+    if (direct && controller.Booting()) {
+        // A drive on its own USB interface is rebooting into its firmware:
+        // it answers nothing but "becoming ready" until the boot is done.
+        return Reply(CheckCondition(kSenseNotReady, 0x04, 0x01));
+    }
     switch (op) {
         case 0x00:  // TEST UNIT READY
             return Reply(Good(0));

@@ -88,6 +88,8 @@ class Controller {
     bool TakeUnplugRequest();
     // Sectors the host may address: the set maximum + 1 in FIRMWARE, else 0.
     std::uint64_t Capacity() const;
+    // True while a firmware boot started by the vendor enable is under way.
+    bool Booting() const { return bootAtMs_.has_value(); }
     std::uint64_t NativeSectors() const { return profile_.userSectors; }
     // The firmware's header page (empty unless FIRMWARE).
     const std::vector<std::uint8_t>& headerPage() const { return header_; }
@@ -100,7 +102,8 @@ class Controller {
     // Fault events; true when the drive hangs or leaves from this command on.
     Fate Fire(const DriveEvent& event);
     void BootFirmware(std::vector<std::uint8_t> header);
-    bool ResolvePending();  // runs a waiting block as a command without data
+    bool ResolvePending();    // runs a waiting block as a command without data
+    bool RefusesHandshake();  // counts the refusals of "handshake-fail:N"
 
     AtaReply Carrier(const AtaCommand& command);
     AtaReply FirmwareAta(const AtaCommand& command);
@@ -129,6 +132,7 @@ class Controller {
     bool vendorEnabled_ = false;
     bool hung_ = false;
     bool busy_ = false;
+    int handshakesRefused_ = 0;  // since power-up, for "handshake-fail:N"
     bool unplug_ = false;
     bool wroteSincePowerUp_ = false;
     std::optional<std::int64_t> bootAtMs_;

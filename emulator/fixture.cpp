@@ -547,13 +547,17 @@ bool Fixture::VolumeVisible(Slot& s) {
         return false;
     }
     if (s.letter == 0) {
-        for (char l = 'D'; l <= 'Z' && s.letter == 0; ++l) {
+        // Volume names: D..Z as a desktop system hands them out, then a..z and
+        // 0..9, so that every drive of a 50-port fixture gets a volume.
+        static constexpr char kVolumeNames[] =
+            "DEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        for (const char* l = kVolumeNames; *l != '\0' && s.letter == 0; ++l) {
             bool used = false;
             for (const Slot& o : slots_) {
-                used = used || o.letter == l;
+                used = used || o.letter == *l;
             }
             if (!used) {
-                s.letter = l;
+                s.letter = *l;
             }
         }
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the station, makes a sample station folder when there is none, and
-# runs the station on it: loads its settings, shows them and saves them back.
+# produces its line of virtual drives: discovery, START, one worker per drive,
+# then the result of every port (the daily log lands in the folder's log/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -10,4 +11,5 @@ folder=${STATION_DIR:-$root/sample}
 if [ ! -f "$folder/REVODEDE.ini" ]; then
   "$build/kvstation-cli" init "$folder"
 fi
-"$build/kvstation-cli" --dir "$folder" settings
+"$build/kvstation-cli" --dir "$folder" scan
+"$build/kvstation-cli" --dir "$folder" run

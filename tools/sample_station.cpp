@@ -1,6 +1,8 @@
 #include "tools/sample_station.h"
 
 #include "tools/sample_fixture.h"
+#include "tools/sample_gdp_image.h"
+#include "tools/sample_system_firmware.h"
 
 #include <filesystem>
 #include <fstream>
@@ -129,7 +131,9 @@ bool WriteSampleStation(const std::string& folder, const SampleOptions& options,
     const std::filesystem::path root(folder);
     return WriteFile(root / "Flash.ini", SampleFlashList(), error) &&
            WriteFile(root / "REVODEDE.ini", SampleSettings(), error) &&
-           WriteFile(root / "Fixture.ini", SampleFixture(options.drives), error);
+           WriteFile(root / "Fixture.ini", SampleFixture(options.drives), error) &&
+           WriteSampleGdpImage((root / "GDP.bin").string(), error) &&
+           WriteSampleSystemFirmware(folder, error);
 }
 
 }  // namespace kv::tools

@@ -317,9 +317,13 @@ class WorkerRun {
         }
         if (Enabled(kDiskFormat)) {
             Item(kDiskFormat, [&] {
+                char letter = 0;
                 const bool ok = proc_.EnterVendorMode(port_, buffer_.get()) &&
-                                proc_.DiskFormat(port_, s_.DiskLabel);
-                Write([&] { p_.record->Formatted = ok ? 1 : 0; });
+                                proc_.DiskFormat(port_, s_.DiskLabel, letter);
+                Write([&] {
+                    p_.record->DriveLetter = letter;
+                    p_.record->Formatted = ok ? 1 : 0;
+                });
                 return ok ? 0 : kDiskFormat;
             });
         }

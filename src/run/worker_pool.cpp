@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "device/vendor_access_wait.h"
 #include "platform/platform.h"
 
 namespace kv {
@@ -86,7 +87,10 @@ void WorkerPool::Start(const WorkerParam& param) {
         slots_.push_back(std::move(slot));
     }
     s->thread = std::thread([this, s] {
+        // Device waits of the port end early once its run is cut off.
+        SetPortCancelFlag(s->port, &s->guard.cancelFlag());
         PortWorker(s->param);
+        SetPortCancelFlag(s->port, nullptr);
         Ended(s->port);
     });
 }

@@ -52,8 +52,9 @@ class WorkerProcedures {
     virtual bool CountBadBlocks(int port, std::uint8_t* buffer, std::uint8_t* counts,
                                 std::uint32_t (&sums)[5]) = 0;
     virtual bool SetMaxLba(int port, std::uint8_t* buffer, std::uint64_t value) = 0;
-    // Partitions the drive, waits for its volume and formats it FAT32 with the label.
-    virtual bool DiskFormat(int port, const char* label) = 0;
+    // Partitions the drive, waits for its volume and formats it FAT32 with the
+    // label; `driveLetter` receives the volume's letter once it showed up.
+    virtual bool DiskFormat(int port, const char* label, char& driveLetter) = 0;
     // Copies the image file onto the drive.
     virtual bool CopyImage(int port, std::uint8_t* buffer, const char* imagePath) = 0;
     // One cache-flush pass: a 64 KiB read at LBA 500 on a USB-path port, a

@@ -77,7 +77,10 @@ class ScriptedProcedures : public WorkerProcedures {
         return Ok("CountBadBlocks");
     }
     bool SetMaxLba(int, std::uint8_t*, std::uint64_t) override { return Ok("SetMaxLba"); }
-    bool DiskFormat(int, const char*) override { return Ok("DiskFormat"); }
+    bool DiskFormat(int, const char*, char& letter) override {
+        letter = 'E';
+        return Ok("DiskFormat");
+    }
     bool CopyImage(int, std::uint8_t*, const char*) override { return Ok("CopyImage"); }
     bool FlushPass(int, std::uint8_t*) override { return Ok("FlushPass"); }
     bool CheckImgPattern(int, std::uint8_t*) override { return Ok("CheckImgPattern"); }
