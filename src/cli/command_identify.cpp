@@ -4,10 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/cli_discovery_window.h"
-#include "cli/cli_ui.h"
+#include "cli/cli_station.h"
 #include "cli/exit_status.h"
-#include "device/enum_usb_device.h"
 #include "firmware/download_identify.h"
 #include "station/station.h"
 
@@ -37,17 +35,10 @@ int RunIdentifyCommand(const CommandLine& line) {
         return kExitRefusedAction;
     }
     // The station starts and finds its drives as it does at start-up.
-    CliUi ui;
-    Station station(ui);
-    if (!station.Start()) {
-        if (station.refusedAsSecondInstance()) {
-            std::fprintf(stderr, "Another station is running on this machine.\n");
-        }
+    CliStation cli;
+    if (!cli.Start())
         return kExitRefusedStart;
-    }
-    CliDiscoveryWindow window(station);
-    DiscoverySession session(station.ports, station.settings, window);
-    EnumUSBDevice(session);
+    Station& station = cli.station();
     IdentifyData data;
     const IdentifyReadOutcome outcome = ReadPortIdentify(number - 1, data);
     station.Close();

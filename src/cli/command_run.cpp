@@ -2,11 +2,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/cli_discovery_window.h"
-#include "cli/cli_ui.h"
+#include "cli/cli_station.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
-#include "device/enum_usb_device.h"
 #include "disk/format_output.h"
 #include "platform/paths.h"
 #include "run/test_item_catalogue.h"
@@ -44,17 +42,11 @@ class FormatReportToStderr final : public disk::FormatOutput {
 // for every repetition of a batch) and prints one line per present port:
 // port number, "Pass" or the failure code, the serial number and the WWN.
 int RunProduction(const CommandLine& /*line*/) {
-    CliUi ui;
-    Station station(ui);
-    if (!station.Start()) {
-        if (station.refusedAsSecondInstance()) {
-            std::fprintf(stderr, "Another station is running on this machine.\n");
-        }
+    CliStation cli;
+    if (!cli.Start())
         return kExitRefusedStart;
-    }
-    CliDiscoveryWindow window(station);
-    DiscoverySession session(station.ports, station.settings, window);
-    EnumUSBDevice(session);
+    Station& station = cli.station();
+    DiscoverySession& session = cli.session();
     SelectRunFirmware(station);
     CliRunView view;
     FormatReportToStderr formatReport;

@@ -193,7 +193,7 @@ bool GetLaterTable(int port, std::span<std::uint8_t> /*workBuffer*/, const Proce
             for (int c = 0; c < f.Channels; ++c) {
                 AppendLaterTableChannel(text, c, Slice(collection, f, c));
             }
-            char name[32];
+            char name[48];
             std::snprintf(name, sizeof name, kDumpLaterTableGetFormat, b, d, lastPage);
             WriteDebugDump(name, collection.data(), collection.size());
             const int slot = LaterTableSlot(b, d);

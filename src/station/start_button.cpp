@@ -8,20 +8,6 @@ namespace kv {
 
 namespace {
 
-MessageIcon IconOf(OperatorIcon icon) {
-    switch (icon) {
-        case OperatorIcon::Error:
-            return MessageIcon::Error;
-        case OperatorIcon::Warning:
-            return MessageIcon::Warning;
-        case OperatorIcon::Information:
-            return MessageIcon::Information;
-        case OperatorIcon::None:
-            break;
-    }
-    return MessageIcon::None;
-}
-
 // The end of a repetition (without the focus, which is the window's).
 void EndRepetition(StartState& state, StartHost& host, const Station& station, bool started) {
     state.runInProgress = false;
@@ -39,7 +25,7 @@ void ExecuteBtnClick(Station& station, const RunControls& controls, StartHost& h
     const bool batchMode = settings.process.EnBatchMode != 0;
     BatchState batch(batchMode, controls.repeatTimes);
     auto show = [&](const OperatorMessage& m) {
-        station.ui().ShowMessage(m.text, m.caption, IconOf(m.icon));
+        station.ui().ShowMessage(m.text, m.caption, MessageIconOf(m.icon));
     };
     while (batch.MoreRepetitions()) {
         if (auto round = batch.RoundLabel())

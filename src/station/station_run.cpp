@@ -20,23 +20,7 @@
 
 namespace kv {
 
-namespace {
-
-MessageIcon IconOf(OperatorIcon icon) {
-    switch (icon) {
-        case OperatorIcon::Error:
-            return MessageIcon::Error;
-        case OperatorIcon::Warning:
-            return MessageIcon::Warning;
-        case OperatorIcon::Information:
-            return MessageIcon::Information;
-        case OperatorIcon::None:
-            break;
-    }
-    return MessageIcon::None;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void SelectRunFirmware(Station& station) {
     FirmwareSelectionInput input;
@@ -53,7 +37,7 @@ void SelectRunFirmware(Station& station) {
     std::snprintf(station.ap.FormatCodeText, sizeof station.ap.FormatCodeText, "%s",
                   info.FormatCode.c_str());
     for (const OperatorMessage& m : selection.Messages) {
-        station.ui().ShowMessage(m.text, m.caption, IconOf(m.icon));
+        station.ui().ShowMessage(m.text, m.caption, MessageIconOf(m.icon));
     }
 }
 
@@ -162,7 +146,7 @@ void StationRun::ShowElapsedTime(const std::string& text) {
     view_.ElapsedTime(text);
 }
 void StationRun::ShowMessage(const OperatorMessage& message) {
-    station_.ui().ShowMessage(message.text, message.caption, IconOf(message.icon));
+    station_.ui().ShowMessage(message.text, message.caption, MessageIconOf(message.icon));
 }
 bool StationRun::TakeStopRequest() {
     return view_.TakeStopRequest();

@@ -18,4 +18,18 @@ MessageAnswer SilentUi::ShowMessage(const std::string& text, const std::string& 
     return MessageAnswer::Ok;
 }
 
+MessageIcon MessageIconOf(OperatorIcon icon) {
+    switch (icon) {
+        case OperatorIcon::Error:
+            return MessageIcon::Error;
+        case OperatorIcon::Warning:
+            return MessageIcon::Warning;
+        case OperatorIcon::Information:
+            return MessageIcon::Information;
+        case OperatorIcon::None:
+            break;
+    }
+    return MessageIcon::None;
+}
+
 }  // namespace kv

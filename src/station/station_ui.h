@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "flash/operator_message.h"
+
 namespace kv {
 
 enum class MessageIcon { None, Error, Warning, Information, Confirmation };
@@ -72,6 +74,9 @@ class StationUi {
         return std::nullopt;
     }
 };
+
+// The message-box icon of a message the core returns as data.
+MessageIcon MessageIconOf(OperatorIcon icon);
 
 // A front end that shows nothing and answers every question with its default;
 // for tests and for embedding the core.

@@ -17,46 +17,16 @@
 namespace kv {
 namespace {
 
+using test::Gate;
+using test::PassingTables;
 using test::RecordingHooks;
 using test::ScriptedProcedures;
-
-// A latch a procedure waits on until the test opens it.
-struct Gate {
-    std::mutex m;
-    std::condition_variable cv;
-    bool open = false;
-    std::atomic<bool> reached{false};
-    void Wait() {
-        reached = true;
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return open; });
-    }
-    void Open() {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            open = true;
-        }
-        cv.notify_all();
-    }
-};
-
-class NoTables : public TableDrive {
-  public:
-    bool FlashModuleTest(int) override { return true; }
-    bool GetCodeBlocks(int) override { return true; }
-    bool GetDefectTable(int, const std::string&, int) override { return true; }
-    bool PutDefectTable(int, const std::string&, int) override { return true; }
-    int CheckDefectTable(int) override { return 1; }
-    bool GetLaterTable(int, const std::string&, int) override { return true; }
-    bool PutLaterTable(int, const std::string&, int) override { return true; }
-    void Wait(int) override {}
-};
 
 class TestHost : public RunHost {
   public:
     std::array<ScriptedProcedures, kMaxPorts> procedures;
     RecordingHooks panel;
-    NoTables tables;
+    PassingTables tables;
     std::vector<OperatorMessage> messages;
     std::function<bool()> stopRequest = [] { return false; };
     int rescans = 0;

@@ -12,6 +12,7 @@
 namespace kv {
 namespace {
 
+using test::Gate;
 using test::RecordingHooks;
 using test::ScriptedProcedures;
 
@@ -31,26 +32,6 @@ struct PoolRun {
         p.settings.ItemEnabled[kRWTest] = 1;
         p.checks.checkedLines = 2;
         return p;
-    }
-};
-
-// A latch a procedure waits on until the test opens it.
-struct Gate {
-    std::mutex m;
-    std::condition_variable cv;
-    bool open = false;
-    std::atomic<bool> reached{false};
-    void Wait() {
-        reached = true;
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return open; });
-    }
-    void Open() {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            open = true;
-        }
-        cv.notify_all();
     }
 };
 

@@ -12,20 +12,9 @@
 namespace kv {
 namespace {
 
+using test::PassingTables;
 using test::RecordingHooks;
 using test::ScriptedProcedures;
-
-class NoTables : public TableDrive {
-  public:
-    bool FlashModuleTest(int) override { return true; }
-    bool GetCodeBlocks(int) override { return true; }
-    bool GetDefectTable(int, const std::string&, int) override { return true; }
-    bool PutDefectTable(int, const std::string&, int) override { return true; }
-    int CheckDefectTable(int) override { return 1; }
-    bool GetLaterTable(int, const std::string&, int) override { return true; }
-    bool PutLaterTable(int, const std::string&, int) override { return true; }
-    void Wait(int) override {}
-};
 
 class RecordingUi : public SilentUi {
   public:
@@ -41,7 +30,7 @@ class FakeStartHost : public StartHost {
   public:
     std::array<ScriptedProcedures, kMaxPorts> procedures;
     RecordingHooks panel;
-    NoTables tables;
+    PassingTables tables;
     std::vector<std::string> rounds;
     BatchPanel finalPanel = BatchPanel::Hidden;
     bool controlsEnabled = true;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "run/table_mode.h"
 #include "run/test_item_catalogue.h"
 #include "run/worker_hooks.h"
 #include "run/worker_procedures.h"
@@ -130,6 +133,39 @@ class RecordingHooks : public WorkerHooks {
 
   private:
     std::mutex mutex_;
+};
+
+// A latch a procedure waits on until the test opens it.
+struct Gate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool open = false;
+    std::atomic<bool> reached{false};
+    void Wait() {
+        reached = true;
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return open; });
+    }
+    void Open() {
+        {
+            std::lock_guard<std::mutex> lock(m);
+            open = true;
+        }
+        cv.notify_all();
+    }
+};
+
+// Table transfers that all succeed.
+class PassingTables : public TableDrive {
+  public:
+    bool FlashModuleTest(int) override { return true; }
+    bool GetCodeBlocks(int) override { return true; }
+    bool GetDefectTable(int, const std::string&, int) override { return true; }
+    bool PutDefectTable(int, const std::string&, int) override { return true; }
+    int CheckDefectTable(int) override { return 1; }
+    bool GetLaterTable(int, const std::string&, int) override { return true; }
+    bool PutLaterTable(int, const std::string&, int) override { return true; }
+    void Wait(int) override {}
 };
 
 }  // namespace kv::test
