@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "support/cli_runner.h"
+#include "support/run_tool.h"
 #include "support/temp_folder.h"
 
 namespace kv {
@@ -32,6 +34,18 @@ TEST(CliRun, ASampleLineIsProducedAndReportedPortByPort) {
     // The numbering went on: a second run gives the next serial numbers.
     const test::CliResult again = run("--dir '" + station + "' run");
     EXPECT_NE(again.out.find("1\tPass\tKV5100000004"), std::string::npos) << again.out;
+
+    // The produced drive's own firmware answers with the identify data the
+    // station gave it, as the standard decoder reads it.
+    const test::CliResult identify = run("--dir '" + station + "' identify 1");
+    ASSERT_EQ(identify.status, 0) << identify.err;
+    const std::string words = scratch.path() + "/identify.txt";
+    { std::ofstream(words) << identify.out; }
+    const test::ToolResult decoded = test::RunTool("hdparm --Istdin < " + test::ShellQuote(words));
+    for (const char* line : {"Checksum: correct", "KV5100000004", "Korvane KVR51X 64GB SSD",
+                             "KV51A203", "55cd2e4000000004"}) {
+        EXPECT_NE(decoded.output.find(line), std::string::npos) << line << "\n" << decoded.output;
+    }
 }
 
 }  // namespace
