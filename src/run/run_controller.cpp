@@ -130,16 +130,17 @@ class Controller {
             pool.Start(param);
         }
         while (pool.RunningCount() > 0) {
+            // An expired port is cut off at once; its panel is redrawn with
+            // the others once every worker has ended, because a redraw now
+            // would read the records the other ports' workers are writing.
             for (int port : pool.ExpiredWatchdogs()) {
                 host_.Panel().StopWatchdog(port);
-                if (pool.CutOff(port, [&] {
-                        PortRecord& r = ports_[port];
-                        r.FailCode = kFailTimeout;
-                        r.ReportedFailCode = kFailTimeout;
-                        r.Result = -1;
-                    })) {
-                    RefreshPanels();
-                }
+                pool.CutOff(port, [&] {
+                    PortRecord& r = ports_[port];
+                    r.FailCode = kFailTimeout;
+                    r.ReportedFailCode = kFailTimeout;
+                    r.Result = -1;
+                });
             }
             if (host_.TakeStopRequest())
                 Stop(pool);
